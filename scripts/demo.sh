@@ -1,0 +1,30 @@
+#!/bin/bash
+# Builds everything and runs the saver full screen under Wine: on $DISPLAY
+# when there is one (end it as a user would), otherwise on a private X
+# server, where a screenshot goes to build/demo.png before a key press ends
+# the saver.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/build.sh"
+. "$root/scripts/wine-env.sh"
+ensure_prefix
+
+if [ -n "${DISPLAY:-}" ]; then
+    exec "$WINE" "$root/build/win64/Vistel.scr" /s
+fi
+
+state=$(mktemp -d)
+cleanup() {
+    "$WINESERVER" -k 2>/dev/null || true
+    kill "$(cat "$state/x.pid")" 2>/dev/null || true
+    rm -rf "$state"
+}
+trap cleanup EXIT
+export DISPLAY=":$(start_xvfb 24 "$state/x.pid")"
+
+"$WINE" "$root/build/win64/Vistel.scr" /s &
+saver=$!
+sleep 6
+import -window root "$root/build/demo.png"
+xdotool key space
+wait "$saver" && echo "demo: the saver ended; its screen is in build/demo.png"

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs the Debian packages that the build and the tests need. Does
+# nothing when all of them are there already; installing needs root.
+set -eu
+
+PACKAGES="
+    make cmake nasm dpkg-dev
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64
+    wine64
+    xvfb xdotool x11-apps imagemagick
+    python3
+    doctest-dev libstb-dev
+"
+
+missing=""
+for package in $PACKAGES; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" != 0 ]; then
+    echo "install-deps: these packages are missing and installing them needs root:$missing" >&2
+    exit 1
+fi
+echo "install-deps: installing$missing"
+apt-get update -q
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing

@@ -1,0 +1,33 @@
+# Sourced by the scripts that run the saver: the project's own Wine prefix
+# inside build/, and a private X server.
+
+VISTEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+export WINEPREFIX="$VISTEL_ROOT/build/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+# Makes the prefix once; later calls find it ready.
+ensure_prefix() {
+    [ -f "$WINEPREFIX/.vistel-ready" ] && return 0
+    echo "wine-env: creating the Wine prefix $WINEPREFIX"
+    DISPLAY= "$WINE" wineboot -i >/dev/null 2>&1
+    "$WINESERVER" -w
+    # A crash ends the program without a dialog waiting for a user.
+    "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    "$WINESERVER" -w
+    touch "$WINEPREFIX/.vistel-ready"
+}
+
+# Starts Xvfb on a free display with the given screen depth and prints the
+# display number; the server's process id goes to the file named second.
+start_xvfb() { # depth pid-file
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "800x600x$1" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    echo $! >"$2"
+    read -r display <"$fifo"
+    rm -f "$fifo"
+    echo "$display"
+}

@@ -1,0 +1,263 @@
+// The saver window: its class, creation and message loop, the low-level
+// window procedure, and the rules by which input ends the saver.
+#include "Shell.h"
+
+#include <cstdlib>
+
+#include "../res/resource.h"
+
+HWND g_hSaverWnd;
+BOOL g_bPreview;
+BOOL g_bClosing;
+BOOL g_bVerifying;
+POINT g_ptLastCursor;
+UINT g_uQueryCancelAutoPlay;
+
+typedef HIMC (WINAPI* IMMASSOCIATECONTEXTPROC)(HWND hWnd, HIMC hImc);
+
+static HMODULE g_hImm;
+static IMMASSOCIATECONTEXTPROC g_pfnImmAssociateContext;
+static HIMC g_hPrevImc;
+
+// A move closes the saver when it takes the cursor further than this from
+// the reference point, counted as horizontal plus vertical distance.
+static const LONG MOUSE_THRESHOLD = 4;
+
+int RunSaverWindow(HWND hParent)
+{
+    WNDCLASSA wc = {};
+    wc.style = CS_OWNDC | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = SaverWindowProc;
+    wc.hInstance = g_hSaverInstance;
+    wc.hIcon = ::LoadIconA(g_hSaverInstance, MAKEINTRESOURCEA(IDI_VISTEL));
+    wc.hCursor = nullptr;
+    wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = SAVER_CLASS_NAME;
+
+    RECT rc;
+    DWORD dwStyle, dwExStyle;
+    LPCSTR pszTitle;
+    if (hParent != nullptr)
+    {
+        ::GetClientRect(hParent, &rc);
+        dwStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
+        dwExStyle = 0;
+        pszTitle = PREVIEW_TITLE;
+        g_bPreview = TRUE;
+    }
+    else
+    {
+        HDC hScreenDC = ::GetDC(nullptr);
+        ::GetClipBox(hScreenDC, &rc);
+        ::ReleaseDC(nullptr, hScreenDC);
+        dwStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+        dwExStyle = WS_EX_TOPMOST;
+        pszTitle = SAVER_TITLE;
+
+        HWND hRunning = ::FindWindowA(SAVER_CLASS_NAME, SAVER_TITLE);
+        if (hRunning != nullptr && ::IsWindow(hRunning))
+        {
+            ::SetForegroundWindow(hRunning);
+            return 0;
+        }
+        LoadPasswordLibrary();
+    }
+
+    g_uQueryCancelAutoPlay = g_bWin9x ? ::RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
+
+    if (::RegisterClassA(&wc))
+        g_hSaverWnd = ::CreateWindowExA(dwExStyle, SAVER_CLASS_NAME, pszTitle, dwStyle, rc.left, rc.top,
+                                        rc.right - rc.left, rc.bottom - rc.top, hParent, nullptr,
+                                        g_hSaverInstance, nullptr);
+
+    // A saver that could not show its window reports it.
+    int nResult = -1;
+    if (g_hSaverWnd != nullptr)
+    {
+        if (!g_bPreview)
+            ::SetForegroundWindow(g_hSaverWnd);
+        MSG msg = {};
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
+        {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        nResult = static_cast<int>(msg.wParam);
+    }
+
+    FreePasswordLibrary();
+    return nResult;
+}
+
+static void HideCursor()
+{
+    ::SetCursor(nullptr);
+}
+
+static void OnSaverCreate(HWND hWnd)
+{
+    g_hImm = ::GetModuleHandleA("IMM32.DLL");
+    if (g_hImm != nullptr)
+    {
+        g_pfnImmAssociateContext = GetProcAddressAs<IMMASSOCIATECONTEXTPROC>(g_hImm, "ImmAssociateContext");
+        if (g_pfnImmAssociateContext != nullptr)
+            g_hPrevImc = g_pfnImmAssociateContext(hWnd, nullptr);
+    }
+    ::GetCursorPos(&g_ptLastCursor);
+    if (!g_bPreview)
+        HideCursor();
+}
+
+static void OnSaverDestroy(HWND hWnd)
+{
+    if (g_hImm != nullptr && g_pfnImmAssociateContext != nullptr && g_hPrevImc != nullptr)
+        g_pfnImmAssociateContext(hWnd, g_hPrevImc);
+    ::PostQuitMessage(0);
+}
+
+// In preview mode help requests belong to the control panel hosting us.
+static LRESULT PassToHost(HWND hWnd, UINT message, LPARAM lParam)
+{
+    HWND hHost = ::GetParent(hWnd);
+    if (hHost != nullptr && ::IsWindow(hHost))
+        ::PostMessageA(hHost, message, reinterpret_cast<WPARAM>(hHost), lParam);
+    return 1;
+}
+
+LRESULT CALLBACK SaverWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message)
+    {
+    case WM_CREATE:
+        OnSaverCreate(hWnd);
+        break;
+    case WM_DESTROY:
+        OnSaverDestroy(hWnd);
+        break;
+    case WM_SETTEXT:
+        return 0;
+    case WM_PAINT:
+        if (g_bClosing)
+            return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        if (!g_bPreview)
+            HideCursor();
+        break;
+    case WM_TIMER:
+        if (g_bClosing)
+            return 0;
+        ::Sleep(0);
+        break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        if (g_bClosing)
+            return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        break;
+    case WM_HELP:
+    case WM_CONTEXTMENU:
+        if (g_bPreview)
+            return PassToHost(hWnd, message, lParam);
+        break;
+    case WM_SYSCOMMAND:
+        // A renewed start request and the window-switching commands do nothing.
+        if (!g_bPreview && (wParam == SC_NEXTWINDOW || wParam == SC_PREVWINDOW || wParam == SC_SCREENSAVE))
+            return 0;
+        break;
+    }
+    return ForwardToSaverWnd(hWnd, message, wParam, lParam);
+}
+
+static void PostClose(HWND hWnd)
+{
+    ::PostMessageA(hWnd, WM_CLOSE, 0, 0);
+}
+
+// Small moves add up: the reference stays until the total distance from it
+// exceeds the threshold.
+static void ApplyMouseMoveRule(HWND hWnd)
+{
+    POINT pt;
+    ::GetCursorPos(&pt);
+    const LONG lDistance = std::labs(pt.x - g_ptLastCursor.x) + std::labs(pt.y - g_ptLastCursor.y);
+    if (lDistance > MOUSE_THRESHOLD)
+    {
+        PostClose(hWnd);
+        g_ptLastCursor = pt;
+    }
+}
+
+// The closing rules of the full-screen saver, for input and system events.
+// Returns TRUE when the message is settled with *pResult.
+static BOOL ApplyClosingRules(HWND hWnd, UINT message, WPARAM wParam, LRESULT* pResult)
+{
+    switch (message)
+    {
+    case WM_CLOSE:
+        if (g_bWin9x && !VerifySaverPassword(hWnd))
+        {
+            ::GetCursorPos(&g_ptLastCursor);
+            *pResult = 0;
+            return TRUE;
+        }
+        return FALSE;
+    case WM_VERIFYPASSWORD:
+        if (!g_bWin9x)
+            return FALSE;
+        *pResult = g_pfnVerifyPassword != nullptr ? g_pfnVerifyPassword(hWnd) : 1;
+        return TRUE;
+    }
+
+    if (g_bVerifying)
+        return FALSE;
+
+    switch (message)
+    {
+    case WM_SHOWWINDOW:
+        if (wParam != 0)
+            HideCursor();
+        break;
+    case WM_ACTIVATEAPP:
+        if (wParam == 0)
+            PostClose(hWnd);
+        break;
+    case WM_SETCURSOR:
+        HideCursor();
+        *pResult = TRUE;
+        return TRUE;
+    case WM_POWER:
+        if (wParam == PWR_CRITICALRESUME)
+            PostClose(hWnd);
+        break;
+    case WM_POWERBROADCAST:
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        PostClose(hWnd);
+        break;
+    case WM_MOUSEMOVE:
+        ApplyMouseMoveRule(hWnd);
+        break;
+    }
+    return FALSE;
+}
+
+LRESULT DefaultSaverProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT lResult = 0;
+    if (!g_bPreview && !g_bClosing && ApplyClosingRules(hWnd, message, wParam, &lResult))
+        return lResult;
+
+    // The system asks whether AutoPlay may run: the saver closes, and while
+    // the password check is armed the answer cancels AutoPlay.
+    if (g_uQueryCancelAutoPlay != 0 && message == g_uQueryCancelAutoPlay)
+    {
+        PostClose(hWnd);
+        return g_pfnVerifyPassword != nullptr ? 1 : 0;
+    }
+    return ::DefWindowProcA(hWnd, message, wParam, lParam);
+}

@@ -1,0 +1,58 @@
+// The screen-saver shell: entry and mode dispatch, the saver window and its
+// closing rules, and the password check. Plain Win32 code; the process-wide
+// state lives in the g_ variables below.
+#pragma once
+
+#include <windows.h>
+
+// Sent by the closing saver to ask for the password; non-zero: it may close.
+#define WM_VERIFYPASSWORD WM_APP
+
+#define SAVER_CLASS_NAME "WindowsScreenSaverClass"
+#define SAVER_TITLE      "Screen Saver"
+#define PREVIEW_TITLE    "Preview"
+
+// Looks up an export of a library loaded at run time.
+template <class PFN>
+PFN GetProcAddressAs(HMODULE hModule, LPCSTR pszName)
+{
+    return reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName)));
+}
+
+// ---- Start-up and mode dispatch (SaverMain.cpp) ----
+extern HINSTANCE g_hSaverInstance;
+extern BOOL g_bWin9x;
+
+[[noreturn]] void SaverMain();
+int RunSaverCommand(HINSTANCE hInstance, LPSTR pszArgs);
+HWND ParseWindowHandle(LPCSTR psz);
+int RunConfigDialog(HWND hOwner);
+
+// ---- Saver window, message loop and input rules (SaverWindow.cpp) ----
+extern HWND g_hSaverWnd;
+extern BOOL g_bPreview;
+extern BOOL g_bClosing;
+extern BOOL g_bVerifying;
+extern POINT g_ptLastCursor;
+extern UINT g_uQueryCancelAutoPlay;
+
+int RunSaverWindow(HWND hParent);
+LRESULT CALLBACK SaverWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT DefaultSaverProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- Password verification and change (Password.cpp) ----
+typedef BOOL (WINAPI* VERIFYPWDPROC)(HWND hWnd);
+
+extern HMODULE g_hPasswordLib;
+extern VERIFYPWDPROC g_pfnVerifyPassword;
+extern DWORD g_dwLastVerifyTick;
+
+void LoadPasswordLibrary();
+void FreePasswordLibrary();
+BOOL VerifySaverPassword(HWND hWnd);
+void SetSaverRunning(BOOL bRunning);
+void ChangeSaverPassword(HWND hOwner);
+
+// ---- Framework bridges (ScreenSaverWnd.cpp, ScreenSaverDlg.cpp) ----
+LRESULT ForwardToSaverWnd(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SaverDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,262 @@
+"""Runs the real saver under Wine on the test run's X server and looks at it.
+
+The environment comes from scripts/test.sh: DISPLAY (a 24-bit Xvfb),
+VISTEL_DISPLAY8 (an 8-bit one), WINEPREFIX with a running wineserver, and
+VISTEL_BUILD / VISTEL_SOURCE from CTest.
+"""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+WINE = "/usr/lib/wine/wine64"
+BUILD = os.environ["VISTEL_BUILD"]
+SOURCE = os.environ["VISTEL_SOURCE"]
+SAVER = os.path.join(BUILD, "Vistel.scr")
+PROBE = os.path.join(BUILD, "tests", "probe.exe")
+STUBS = os.path.join(BUILD, "tests", "stubs")
+WINDOWS_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows")
+
+SAVER_CLASS = "WindowsScreenSaverClass"
+
+# Messages the tests post.
+WM_SETTEXT = 0x000C
+WM_CLOSE = 0x0010
+WM_ACTIVATEAPP = 0x001C
+WM_CONTEXTMENU = 0x007B
+WM_HELP = 0x0053
+WM_KEYUP = 0x0101
+WM_SYSCOMMAND = 0x0112
+WM_LBUTTONUP = 0x0202
+WM_LBUTTONDBLCLK = 0x0203
+WM_RBUTTONUP = 0x0205
+WM_MOUSEWHEEL = 0x020A
+WM_POWERBROADCAST = 0x0218
+SC_CLOSE = 0xF060
+SC_NEXTWINDOW = 0xF040
+SC_PREVWINDOW = 0xF050
+SC_SCREENSAVE = 0xF140
+
+# Generous bounds: a loaded two-core machine may be slow, never this slow.
+START_TIMEOUT = 20.0
+EXIT_TIMEOUT = 20.0
+# How long a saver that must stay open is watched after an input.
+SETTLE = 1.0
+
+
+def winpath(path):
+    """The Windows name of a Linux path (drive Z: is the Linux root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_env(extra=None, display=None):
+    env = dict(os.environ)
+    if display:
+        env["DISPLAY"] = display
+    env.update(extra or {})
+    return env
+
+
+def probe(*args, display=None, check=True):
+    """Runs the probe tool; returns its output lines."""
+    result = subprocess.run([WINE, PROBE, *map(str, args)], capture_output=True, text=True,
+                            timeout=60, env=wine_env(display=display))
+    if check and result.returncode != 0:
+        raise AssertionError(f"probe {' '.join(map(str, args))} failed with {result.returncode}")
+    return result.stdout.splitlines()
+
+
+def probe_value(*args, **kwargs):
+    lines = probe(*args, **kwargs)
+    return lines[0] if lines else ""
+
+
+def window_info(hwnd):
+    info = {}
+    for line in probe("info", hwnd, check=False):
+        key, _, value = line.partition("=")
+        info[key] = value
+    return info
+
+
+def wait_window(cls, title, timeout=START_TIMEOUT, parent=None, display=None):
+    """The window (a child of parent when given), once it exists; 0 if it never does."""
+    extra = [parent] if parent else []
+    lines = probe("wait", cls, title, int(timeout * 1000), *extra, display=display, check=False)
+    return int(lines[0]) if lines else 0
+
+
+def find_window(cls, title, parent=None, display=None):
+    extra = [parent] if parent else []
+    return int(probe_value("find", cls, title, *extra, display=display))
+
+
+def point_at(hwnd, display=None):
+    """Moves the pointer over the middle of a window. With no window manager
+    the X server sends key presses to the window under the pointer."""
+    left, top, right, bottom = map(int, window_info(hwnd)["rect"].split())
+    xdo("mousemove", (left + right) // 2, (top + bottom) // 2, display=display)
+
+
+def post(hwnd, message, wparam=0, lparam=0):
+    probe("post", hwnd, message, wparam, lparam)
+
+
+def send(hwnd, message, wparam=0, lparam=0):
+    return int(probe_value("send", hwnd, message, wparam, lparam))
+
+
+def xdo(*args, display=None):
+    subprocess.run(["xdotool", *map(str, args)], check=True, env=wine_env(display=display),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wine(*args, display=None):
+    """Runs a Wine tool such as reg to its end."""
+    subprocess.run([WINE, *args], check=True, capture_output=True, env=wine_env(display=display), timeout=60)
+
+
+def set_windows_version(program, version):
+    """Makes Wine report another Windows version to one program (by file name)."""
+    key = "HKCU\\Software\\Wine\\AppDefaults\\" + program
+    wine("reg", "add", key, "/v", "Version", "/d", version, "/f")
+
+
+def set_password_flag(value):
+    """Sets or (value None) removes the user's screen-saver password flag."""
+    key = "HKCU\\Control Panel\\Desktop"
+    if value is None:
+        subprocess.run([WINE, "reg", "delete", key, "/v", "ScreenSaveUsePassword", "/f"],
+                       capture_output=True, env=wine_env(), timeout=60)
+    else:
+        wine("reg", "add", key, "/v", "ScreenSaveUsePassword", "/t", "REG_DWORD", "/d", str(value), "/f")
+
+
+def saver_running_state():
+    return int(probe_value("running"))
+
+
+class Screen:
+    """A screenshot of the whole X screen as 8-bit RGB."""
+
+    def __init__(self, display=None):
+        env = wine_env(display=display)
+        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True, env=env, timeout=60)
+        size = subprocess.run(["/usr/bin/convert", "xwd:-", "-format", "%w %h", "info:"], input=xwd.stdout,
+                              capture_output=True, check=True, timeout=60)
+        self.width, self.height = map(int, size.stdout.split())
+        rgb = subprocess.run(["/usr/bin/convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd.stdout,
+                             capture_output=True, check=True, timeout=60)
+        self.data = rgb.stdout
+
+    def pixel(self, x, y):
+        at = 3 * (y * self.width + x)
+        return tuple(self.data[at:at + 3])
+
+
+class Saver:
+    """One run of a saver program under Wine."""
+
+    def __init__(self, args, program=SAVER, env=None, display=None, command_line=None):
+        self.display = display
+        command = [WINE, program, *args]
+        if command_line is not None:
+            # Exactly this Windows command line, program name included; the
+            # probe passes the program's exit code on.
+            command = [WINE, PROBE, "run", command_line]
+        self.process = subprocess.Popen(command, env=wine_env(env, display), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        self.hwnd = 0
+
+    def wait_window(self, title="Screen Saver", timeout=START_TIMEOUT, parent=None):
+        self.hwnd = wait_window(SAVER_CLASS, title, timeout, parent, display=self.display)
+        if not self.hwnd:
+            raise AssertionError(f"no saver window titled {title!r} appeared")
+        return self.hwnd
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def wait(self, timeout=EXIT_TIMEOUT):
+        """The exit code, as the shell sees it (8 bits)."""
+        return self.process.wait(timeout=timeout)
+
+    def stays(self, seconds=SETTLE):
+        time.sleep(seconds)
+        return self.alive()
+
+    def kill(self):
+        if self.alive():
+            self.process.kill()
+            self.process.wait()
+
+
+def run_to_end(args, program=SAVER, env=None, timeout=EXIT_TIMEOUT):
+    """Runs a command line that must end by itself; returns the exit code."""
+    result = subprocess.run([WINE, program, *args], env=wine_env(env), capture_output=True, timeout=timeout)
+    return result.returncode
+
+
+class Host:
+    """A top-level window of the probe tool that hosts a preview or owns a dialog."""
+
+    def __init__(self, width=152, height=112):
+        self.process = subprocess.Popen([WINE, PROBE, "host", str(width), str(height)], stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True, env=wine_env())
+        self.hwnd = int(self.process.stdout.readline())
+
+    def messages(self):
+        """Closes the host and returns the lines it logged."""
+        self.close()
+        return self.process.stdout.read().splitlines()
+
+    def close(self):
+        if self.process.poll() is None:
+            probe("post", self.hwnd, WM_CLOSE, 0, 0, check=False)
+            try:
+                self.process.wait(timeout=EXIT_TIMEOUT)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+class SaverTestCase(unittest.TestCase):
+    """Leaves no saver behind, and gives each test a scratch folder."""
+
+    def setUp(self):
+        self.scratch = tempfile.mkdtemp(prefix="vistel-test-")
+        self.savers = []
+        self.hosts = []
+        # A neutral cursor position, away from the corners.
+        xdo("mousemove", 400, 300)
+
+    def tearDown(self):
+        for saver in self.savers:
+            saver.kill()
+        for host in self.hosts:
+            host.close()
+        shutil.rmtree(self.scratch, ignore_errors=True)
+
+    def start(self, args, **kwargs):
+        saver = Saver(args, **kwargs)
+        self.savers.append(saver)
+        return saver
+
+    def host(self, *args):
+        host = Host(*args)
+        self.hosts.append(host)
+        return host
+
+    def install(self, name="Vistel.scr", source=SAVER, stubs=()):
+        """Copies a saver into the scratch folder under a name, with stub DLLs beside it."""
+        target = os.path.join(self.scratch, name)
+        shutil.copy(source, target)
+        for stub in stubs:
+            shutil.copy(os.path.join(STUBS, stub), self.scratch)
+        return target
+
+    def assert_closes(self, saver, code=0):
+        self.assertEqual(saver.wait(), code)
