@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds both targets and runs the whole test suite under Wine on private
-# X servers (24-bit and 8-bit screens).
+# X servers (24-bit and 8-bit screens). Arguments are passed to CTest.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
@@ -22,4 +22,5 @@ export VISTEL_DISPLAY8=":$(start_xvfb 8 "$state/x8.pid")"
 "$WINE" "$root/build/win64/tests/probe.exe" foreground >/dev/null 2>&1 || true
 
 cd "$root/build/win64"
-ctest --output-on-failure -j 2 --timeout 900
+# Extra arguments go to CTest (for example -R image to run some tests only).
+ctest --output-on-failure -j 2 --timeout 900 "$@"
