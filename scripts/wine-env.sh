@@ -14,7 +14,10 @@ ensure_prefix() {
     echo "wine-env: creating the Wine prefix $WINEPREFIX"
     DISPLAY= "$WINE" wineboot -i >/dev/null 2>&1
     "$WINESERVER" -w
-    # A crash ends the program without a dialog waiting for a user.
+    # As on a machine without a just-in-time debugger: an unhandled exception
+    # goes to the program's own handler, and no dialog waits for a user.
+    "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+        /d 'C:\windows\no-debugger.exe %ld %ld' /f >/dev/null 2>&1
     "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     "$WINESERVER" -w
     touch "$WINEPREFIX/.vistel-ready"

@@ -17,7 +17,7 @@ static LPTOP_LEVEL_EXCEPTION_FILTER s_pfnPreviousFilter;
 // The guard around a mode: the system decides what an unhandled exception
 // means; when it lets the program handle it, the system is told that no
 // screen saver runs any more and the process ends.
-static LONG WINAPI SaverExceptionFilter(EXCEPTION_POINTERS* pInfo)
+static LONG HandleSaverException(EXCEPTION_POINTERS* pInfo)
 {
     // The system's filter calls the installed one: take ours out first.
     ::SetUnhandledExceptionFilter(s_pfnPreviousFilter);
@@ -28,6 +28,52 @@ static LONG WINAPI SaverExceptionFilter(EXCEPTION_POINTERS* pInfo)
         ::ExitProcess(static_cast<UINT>(EXIT_CRASHED));
     }
     return lVerdict;
+}
+
+static LONG WINAPI SaverExceptionFilter(EXCEPTION_POINTERS* pInfo)
+{
+    return HandleSaverException(pInfo);
+}
+
+// A processor fault such as a bad pointer or a division by zero.
+static BOOL IsFault(DWORD dwCode)
+{
+    switch (dwCode)
+    {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_STACK_OVERFLOW:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+static BOOL IsInModule(PVOID pAddress, HMODULE hModule)
+{
+    MEMORY_BASIC_INFORMATION info;
+    return hModule != nullptr && ::VirtualQuery(pAddress, &info, sizeof(info)) == sizeof(info) &&
+           info.AllocationBase == hModule;
+}
+
+// Window procedures run as callbacks of the system, which on 64-bit
+// Windows and under Wine swallows an exception instead of passing it out
+// to the guard around the loop. A fault in the program's own code (or in
+// the C run-time it calls) is therefore taken to the guard at once.
+static LONG CALLBACK SaverFaultHandler(EXCEPTION_POINTERS* pInfo)
+{
+    const PEXCEPTION_RECORD pRecord = pInfo->ExceptionRecord;
+    if (!IsFault(pRecord->ExceptionCode))
+        return EXCEPTION_CONTINUE_SEARCH;
+    if (!IsInModule(pRecord->ExceptionAddress, g_hSaverInstance) &&
+        !IsInModule(pRecord->ExceptionAddress, ::GetModuleHandleA("msvcrt.dll")))
+        return EXCEPTION_CONTINUE_SEARCH;
+    return HandleSaverException(pInfo);
 }
 
 HWND ParseWindowHandle(LPCSTR psz)
@@ -113,7 +159,9 @@ int RunSaverCommand(HINSTANCE hInstance, LPSTR pszArgs)
     g_bWin9x = ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 
     s_pfnPreviousFilter = ::SetUnhandledExceptionFilter(SaverExceptionFilter);
+    PVOID hFaultHandler = ::AddVectoredExceptionHandler(TRUE, SaverFaultHandler);
     const int nResult = DispatchMode(pszArgs);
+    ::RemoveVectoredExceptionHandler(hFaultHandler);
     ::SetUnhandledExceptionFilter(s_pfnPreviousFilter);
     return nResult;
 }

@@ -8,12 +8,15 @@
 //   probe children HWND              print "hwnd class title" per child
 //   probe post HWND MSG WPARAM LPARAM
 //   probe send HWND MSG WPARAM LPARAM  print the result
-//   probe settext HWND TEXT          SetWindowText (a WM_SETTEXT)
+//   probe help HWND                  send WM_HELP with a help record; print
+//                                    the result
+//   probe settext HWND TEXT          SetWindowText (a WM_SETTEXT); print its result
 //   probe cursor                     print the shown cursor and position
 //   probe foreground                 print the foreground window
 //   probe activate MS                show a window of our own in front
 //   probe pixel X Y                  print the screen pixel as RRGGBB
-//   probe running                    print the screen-saver-running state
+//   probe running [0|1]              print (or set) the screen-saver-running
+//                                    state
 //   probe front HWND                 make a window the foreground window
 //   probe register NAME              print the id of a registered message
 //   probe run COMMANDLINE            start a program with exactly this
@@ -204,8 +207,23 @@ int main(int argc, char** argv)
         std::printf("%lld\n", static_cast<long long>(dwResult));
         return 0;
     }
+    if (std::strcmp(pszCommand, "help") == 0 && argc == 3)
+    {
+        HELPINFO info = {};
+        info.cbSize = sizeof(info);
+        info.iContextType = HELPINFO_WINDOW;
+        DWORD_PTR dwResult = 0;
+        if (!SendMessageTimeoutA(ToHwnd(argv[2]), WM_HELP, 0, reinterpret_cast<LPARAM>(&info), SMTO_NORMAL, 10000,
+                                 &dwResult))
+            return 1;
+        std::printf("%lld\n", static_cast<long long>(dwResult));
+        return 0;
+    }
     if (std::strcmp(pszCommand, "settext") == 0 && argc == 4)
-        return SetWindowTextA(ToHwnd(argv[2]), argv[3]) ? 0 : 1;
+    {
+        std::printf("%d\n", SetWindowTextA(ToHwnd(argv[2]), argv[3]) ? 1 : 0);
+        return 0;
+    }
     if (std::strcmp(pszCommand, "cursor") == 0)
     {
         CURSORINFO ci = {};
@@ -230,6 +248,11 @@ int main(int argc, char** argv)
         ReleaseDC(nullptr, hScreenDC);
         std::printf("%02X%02X%02X\n", GetRValue(cr), GetGValue(cr), GetBValue(cr));
         return 0;
+    }
+    if (std::strcmp(pszCommand, "running") == 0 && argc == 3)
+    {
+        BOOL bPrevious;
+        return SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, std::atoi(argv[2]), &bPrevious, 0) ? 0 : 1;
     }
     if (std::strcmp(pszCommand, "running") == 0)
     {
