@@ -6,8 +6,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
+"$root/scripts/make-samples.sh"
 . "$root/scripts/wine-env.sh"
 ensure_prefix
+
+# The demo shows the sample pictures, a new one every second.
+printf '[Vistel]\r\nSpeed=0\r\nImagePath=Z:%s\r\n' "$(echo "$root/build/samples" | tr / '\\')" \
+    >"$WINEPREFIX/drive_c/windows/Vistel.ini"
 
 if [ -n "${DISPLAY:-}" ]; then
     exec "$WINE" "$root/build/win64/Vistel.scr" /s
