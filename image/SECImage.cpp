@@ -89,7 +89,8 @@ BOOL SECImage::BuildPalette()
         return FALSE;
     pLogPalette->palVersion = 0x300;
     pLogPalette->palNumEntries = static_cast<WORD>(dwTotal);
-    const RGBQUAD* pTable = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(m_pInfoHeader) + INFO_HEADER_BYTES);
+    const RGBQUAD* pTable =
+        reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(m_pInfoHeader) + INFO_HEADER_BYTES);
     for (DWORD i = 0; i < dwRead; i++)
     {
         pLogPalette->palPalEntry[i].peRed = pTable[i].rgbRed;
