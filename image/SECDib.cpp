@@ -146,7 +146,9 @@ BOOL SECImage::ReadBmpFromFile(CFile* pFile)
     if (ReadLE16(fileHeader) != 0x4D42) // "BM"
         return FALSE;
     const DWORD dwOffBits = ReadLE32(fileHeader + 10);
-    if (dwOffBits > dwAvailable || dwOffBits < FILE_HEADER_BYTES + CORE_HEADER_BYTES ||
+    // The pixel data must lie in the file, after the smallest header, and
+    // where a seek can reach them.
+    if (dwOffBits > dwAvailable || dwOffBits < FILE_HEADER_BYTES + CORE_HEADER_BYTES || dwStart > 0x7FFFFFFF ||
         dwOffBits > 0x7FFFFFFF - dwStart)
         return FALSE;
     // Everything between the file header and the pixel data.

@@ -111,17 +111,13 @@ BOOL SECImage::BuildPalette()
     return TRUE;
 }
 
-// The file object of a path-based load is reused when it is one of the
-// object's own; a file the caller handed to LoadFromFile is never reopened.
+// The object's own file object of an earlier path-based load is reopened;
+// a file that a caller handed to LoadFromFile is never reopened.
 BOOL SECImage::LoadFromPath(const char* pszPath)
 {
     CFile* pFile = nullptr;
     for (POSITION pos = m_listFileObjects.GetHeadPosition(); pos != nullptr;)
-    {
-        CFile* pOwn = static_cast<CFile*>(m_listFileObjects.GetNext(pos));
-        if (pOwn != nullptr && pOwn == m_pCurrentFile)
-            pFile = pOwn;
-    }
+        pFile = static_cast<CFile*>(m_listFileObjects.GetNext(pos));
 
     if (pFile != nullptr)
     {

@@ -39,6 +39,13 @@ TEST_CASE("Byte by byte through a buffer smaller than the file, then the end")
     {
         REQUIRE(image.ReadBuffered(&b, 1) == 1);
         read.push_back(b);
+        if (i == 3)
+        {
+            // Delivering the last byte of the buffer refilled it at once.
+            CHECK(image.m_dwIoPos == 0);
+            CHECK(image.m_dwIoFill == 4);
+            CHECK(file.GetPosition() == 8);
+        }
     }
     CHECK(read == content);
     // The last refill found two bytes; delivering both refilled again and

@@ -225,13 +225,22 @@ TEST_CASE("Path loads keep one file object and reuse it")
     }
     SUBCASE("a file the caller opened is read where it stands and never reopened")
     {
-        CFile own(strFirst.c_str(), CFile::modeRead);
-        REQUIRE(image.LoadFromFile(&own));
-        CHECK(image.m_pCurrentFile == &own);
+        CFile callers(strFirst.c_str(), CFile::modeRead);
+        REQUIRE(image.LoadFromFile(&callers));
+        CHECK(image.m_pCurrentFile == &callers);
         REQUIRE(image.LoadFromPath(strSecond.c_str()));
-        CHECK(own.GetFilePath() == strFirst.c_str());
+        CHECK(callers.GetFilePath() == strFirst.c_str());
         CHECK(image.m_listFileObjects.GetCount() == 1);
-        CHECK(image.m_pCurrentFile != &own);
+        CFile* pOwn = image.m_pCurrentFile;
+        CHECK(pOwn != &callers);
+
+        // The object's own file object stays the one it reopens.
+        callers.Seek(0, CFile::begin);
+        REQUIRE(image.LoadFromFile(&callers));
+        REQUIRE(image.LoadFromPath(strFirst.c_str()));
+        CHECK(image.m_pCurrentFile == pOwn);
+        CHECK(image.m_listFileObjects.GetCount() == 1);
+        CHECK(callers.GetFilePath() == strFirst.c_str());
     }
 }
 
