@@ -1,0 +1,116 @@
+// SECImage: the base of the image classes. An object holds one picture as a
+// device-independent bitmap (a BITMAPINFOHEADER with its colour table in one
+// block, the pixel rows in another, and a palette for pictures with a colour
+// table) and draws it stretched into a device context. Each subclass reads
+// one file format in DecodeFromFile; everything else is shared here.
+//
+// The picture after a successful load, whatever the format:
+// - m_pInfoHeader: a BITMAPINFOHEADER of 40 bytes followed at byte 40 by the
+//   colour table (or, for BI_BITFIELDS, the three colour masks);
+// - m_pPixelBits: m_dwPixelsHigh rows, bottom row first (biHeight > 0), each
+//   AlignedRowBytes bytes long, or for RLE4/RLE8 the compressed stream of
+//   biSizeImage bytes that ends with an end-of-bitmap code;
+// - m_nPixelDepth == biBitCount, m_dwPixelsWide == biWidth,
+//   m_dwPixelsHigh == biHeight.
+//
+// Loading: LoadFromPath -> LoadFromFile -> ReleaseContents -> DecodeFromFile
+// -> CompleteLoad. A failed load of an object that holds a picture leaves
+// that picture in place.
+#pragma once
+
+#include <windows.h>
+
+#include "File.h"
+#include "Gdi.h"
+#include "Object.h"
+#include "PtrList.h"
+
+class SECImage : public CObject
+{
+public:
+    SECImage();
+    ~SECImage() override;
+
+    // Builds m_pImagePalette from the colour table.
+    virtual BOOL BuildPalette();
+    // Loads the picture from the named file. A file that cannot be opened
+    // raises CFileException (unless the object's file object is reused, then
+    // the result is FALSE); read errors raise it too.
+    virtual BOOL LoadFromPath(const char* pszPath);
+    // Loads the picture from an open file; on failure the previous picture
+    // stays.
+    virtual BOOL LoadFromFile(CFile* pFile);
+    // Empties the object; always TRUE.
+    virtual BOOL ReleaseContents();
+    // The step every format shares after a successful decode: palette, row
+    // alignment, the halftone decision.
+    virtual BOOL CompleteLoad();
+    // The format reader: TRUE when the picture is complete.
+    virtual BOOL DecodeFromFile(CFile* pFile) = 0;
+    // Deletes the file objects of path-based loads.
+    virtual void ReleaseFileObjects();
+
+    // Moves the picture out of another object, which keeps none of it.
+    BOOL AdoptContents(SECImage& from);
+
+    DWORD PixelWidth() const { return m_dwPixelsWide; }
+    DWORD PixelHeight() const { return m_dwPixelsHigh; }
+
+    // StretchDIBits into the device context, through a halftone palette when
+    // the screen's depth differs from the picture's. The StretchDIBits result,
+    // or 0 when there is nothing to draw or the halftone palette cannot be
+    // made or selected.
+    int DrawStretched(CDC* pDC, int xDst, int yDst, int wDst, int hDst, int xSrc, int ySrc, int wSrc, int hSrc,
+                      const void* pBits, const BITMAPINFO* pInfo, UINT uUsage, DWORD dwRop);
+
+    // Bytes of a row of width pixels at bpp bits per pixel, unaligned and
+    // raised to a multiple of 4; 0 when that does not fit in 32 bits.
+    static DWORD PackedRowBytes(DWORD dwBitsPerPixel, DWORD dwWidth);
+    static DWORD AlignedRowBytes(DWORD dwBitsPerPixel, DWORD dwWidth);
+
+    // Row services for decoders. Each needs a picture of at least one row
+    // whose pixel block holds height aligned rows; otherwise FALSE.
+    BOOL AlignRows();       // packed rows to aligned rows, in place
+    BOOL ReverseRowOrder(); // top-down to bottom-up and back
+    BOOL MirrorRows();      // every row left to right
+
+    // Colour-table entries of the header's depth: 2, 16, 256 or 0.
+    WORD ColorTableSize() const;
+
+    // A read buffer over m_pCurrentFile for decoders that read byte by byte.
+    BOOL BeginBufferedIo(DWORD dwSize, WORD wMode);
+    DWORD RefillReadBuffer();
+    DWORD ReadBuffered(void* pDst, DWORD dwCount);
+    void EndBufferedIo();
+
+    // The BMP reader that SECDib::DecodeFromFile runs.
+    BOOL ReadBmpFromFile(CFile* pFile);
+
+    enum { IO_READ = 1 };
+
+    int m_nPixelDepth;        // bits per pixel of the held picture; 0 when empty
+    int m_nScreenDepth;       // the screen's bits per pixel when 8 or less, else 0
+    int m_nScreenPlanes;      // the screen's colour planes
+    BOOL m_bRowsAligned;      // pixel rows are 4-byte aligned
+    DWORD m_dwAlignedWidth;   // the width raised to a multiple of 4
+    DWORD m_dwPixelsWide;
+    DWORD m_dwPixelsHigh;
+    WORD m_wTableEntries;     // colour-table entries the picture uses
+    short m_nScreenColors;    // colours of a palette screen, else 0
+    CPalette* m_pImagePalette;     // owned; null without a colour table
+    CFile* m_pCurrentFile;         // the file of the current or last load
+    BYTE* m_pPixelBits;            // owned block
+    BITMAPINFOHEADER* m_pInfoHeader; // owned block: header and colour table
+    RGBQUAD* m_pColorTable;        // always 40 bytes into the header block
+    BOOL m_bHalftoneDraw;          // draw through a halftone palette
+    DWORD m_dwIoSize;              // size of the I/O buffer; 0: unbuffered
+    DWORD m_dwIoFill;              // valid bytes in the I/O buffer
+    DWORD m_dwIoPos;               // next byte of the I/O buffer
+    CPtrList m_listFileObjects;    // file objects of path-based loads
+    BYTE* m_pIoBuffer;             // owned block; null outside a decode
+
+private:
+    void FreePicture();
+    BOOL RowsFitBlock(DWORD dwRowBytes) const;
+    BOOL DropBmpBlocks();
+};
