@@ -115,8 +115,14 @@ def xdo(*args, display=None):
 
 
 def wine(*args, display=None):
-    """Runs a Wine tool such as reg to its end."""
-    subprocess.run([WINE, *args], check=True, capture_output=True, env=wine_env(display=display), timeout=60)
+    """Runs a Wine tool such as reg to its end (a second time if the first
+    run fails: the tool itself is not under test)."""
+    for attempt in (1, 2):
+        result = subprocess.run([WINE, *args], capture_output=True, text=True, env=wine_env(display=display),
+                                timeout=60)
+        if result.returncode == 0:
+            return
+    raise AssertionError(f"wine {' '.join(args)} failed with {result.returncode}: {result.stdout} {result.stderr}")
 
 
 def set_windows_version(program, version):
@@ -137,6 +143,38 @@ def set_password_flag(value):
 
 def saver_running_state():
     return int(probe_value("running"))
+
+
+def write_settings(folder=None, speed=None, random=None, color=None):
+    """Writes Vistel.ini in the prefix's Windows directory with the given keys."""
+    lines = ["[Vistel]"]
+    if speed is not None:
+        lines.append(f"Speed={speed}")
+    if folder is not None:
+        lines.append(f"ImagePath={winpath(folder)}")
+    if random is not None:
+        lines.append(f"RandomImage={random}")
+    if color is not None:
+        lines.append(f"BackColor={color[0] | color[1] << 8 | color[2] << 16}")
+    with open(os.path.join(WINDOWS_DIR, "Vistel.ini"), "w") as ini:
+        ini.write("\r\n".join(lines) + "\r\n")
+
+
+def remove_settings():
+    path = os.path.join(WINDOWS_DIR, "Vistel.ini")
+    if os.path.exists(path):
+        os.remove(path)
+
+
+def make_picture(path, width, height, top="red", bottom=None, kind="BMP3"):
+    """Writes a picture with ImageMagick: its top half in one colour, its
+    bottom half in another, in the file format kind."""
+    bottom = bottom or top
+    upper = height // 2
+    subprocess.run(["/usr/bin/convert", "-size", f"{width}x{upper}", f"xc:{top}", "-size",
+                    f"{width}x{height - upper}", f"xc:{bottom}", "-append", "-type", "TrueColor",
+                    f"{kind}:{path}"], check=True, timeout=60)
+    return path
 
 
 class Screen:
@@ -203,9 +241,10 @@ def run_to_end(args, program=SAVER, env=None, timeout=EXIT_TIMEOUT):
 class Host:
     """A top-level window of the probe tool that hosts a preview or owns a dialog."""
 
-    def __init__(self, width=152, height=112):
-        self.process = subprocess.Popen([WINE, PROBE, "host", str(width), str(height)], stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True, env=wine_env())
+    def __init__(self, width=152, height=112, command=None):
+        command = command or [PROBE, "host", str(width), str(height)]
+        self.process = subprocess.Popen([WINE, *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        text=True, env=wine_env())
         self.hwnd = int(self.process.stdout.readline())
 
     def messages(self):

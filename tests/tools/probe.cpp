@@ -107,7 +107,7 @@ static int RunHost(int nWidth, int nHeight)
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = "VistelTestHost";
     RegisterClassA(&wc);
-    HWND hWnd = CreateWindowExA(0, "VistelTestHost", "Host", WS_POPUP | WS_VISIBLE, 20, 20, nWidth, nHeight,
+    HWND hWnd = CreateWindowExA(0, "VistelTestHost", "Host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 20, 20, nWidth, nHeight,
                                 nullptr, nullptr, wc.hInstance, nullptr);
     std::printf("%llu\n", FromHwnd(hWnd));
     std::fflush(stdout);

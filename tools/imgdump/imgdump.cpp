@@ -14,17 +14,11 @@
 // written.
 #include <cstdio>
 
+#include "../../slideshow/DisplayImage.h"
 #include "File.h"
 #include "ImageMemory.h"
-#include "SECDib.h"
 
 enum { EXIT_PICTURE = 0, EXIT_NO_PICTURE = 1, EXIT_USAGE = 2 };
-
-// Loads the picture file into the display image.
-static BOOL LoadDisplayImage(SECDib& image, const char* pszPath)
-{
-    return image.LoadFromPath(pszPath);
-}
 
 static BOOL HoldsPicture(const SECImage& image)
 {
@@ -103,14 +97,8 @@ int main(int argc, char** argv)
     }
 
     SECDib image;
-    try
-    {
-        LoadDisplayImage(image, argv[1]);
-    }
-    catch (const CFileException& e)
-    {
-        std::fprintf(stderr, "imgdump: cannot read %s (error %ld)\n", argv[1], static_cast<long>(e.m_lOsError));
-    }
+    if (!LoadDisplayImage(image, argv[1]))
+        std::fprintf(stderr, "imgdump: cannot read %s\n", argv[1]);
     if (!HoldsPicture(image))
     {
         std::fprintf(stderr, "imgdump: no picture in %s\n", argv[1]);

@@ -1,0 +1,48 @@
+#include "DisplayImage.h"
+
+#include <memory>
+
+PictureFormat FormatOfPath(LPCSTR pszPath)
+{
+    CString strLower(pszPath);
+    strLower.MakeLower();
+    const CString strLast3 = strLower.Right(3), strLast4 = strLower.Right(4);
+    if (strLast3 == "jpg" || strLast4 == "jpeg" || strLast3 == "jpe" || strLast3 == "jif" || strLast4 == "jfif")
+        return FORMAT_JPEG;
+    if (strLast3 == "pcx")
+        return FORMAT_PCX;
+    if (strLast3 == "tga")
+        return FORMAT_TARGA;
+    return FORMAT_BMP;
+}
+
+// The decoder of a format, or null when the bitmap reader alone reads it.
+static std::unique_ptr<SECImage> CreateFormatObject(PictureFormat format)
+{
+    switch (format)
+    {
+    default:
+        return nullptr;
+    }
+}
+
+BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath)
+{
+    // The name is tested in lower case, but the file is opened by the name
+    // it was listed under, which also works where letter case matters.
+    try
+    {
+        std::unique_ptr<SECImage> pFormat = CreateFormatObject(FormatOfPath(pszPath));
+        if (pFormat != nullptr)
+        {
+            pFormat->LoadFromPath(pszPath);
+            image.AdoptContents(*pFormat);
+        }
+        image.LoadFromPath(pszPath);
+    }
+    catch (const CFileException&)
+    {
+        return FALSE;
+    }
+    return TRUE;
+}

@@ -1,0 +1,253 @@
+#include "SlideShowWnd.h"
+
+#include <io.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "../image/SECDib.h"
+#include "DisplayImage.h"
+
+static const char INI_FILE[] = "Vistel.ini"; // in the Windows directory
+static const char INI_SECTION[] = "Vistel";
+
+static const int DEFAULT_SPEED = 8;
+static const int DEFAULT_RANDOM = 0;
+static const COLORREF DEFAULT_BACK_COLOR = 0x804000;
+static const char DEFAULT_IMAGE_PATH[] = "C:\\";
+
+// The picture files of a folder, in the order they are listed.
+static const char* const PICTURE_PATTERNS[] = {
+    "*.jpg", "*.jpeg", "*.jpe", "*.jif", "*.jfif", "*.pcx", "*.tga", "*.bmp", "*.dib",
+};
+
+BEGIN_MESSAGE_MAP(CSlideShowWnd, CScreenSaverWnd)
+    ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+CSlideShowWnd::CSlideShowWnd()
+    : m_nSpeed(DEFAULT_SPEED), m_bRandom(0), m_crBackColor(0), m_strImagePath("C:\\images\\"), m_nSequence(0)
+{
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+CSlideShowWnd::~CSlideShowWnd()
+{
+}
+
+// ---- Settings ------------------------------------------------------------
+
+void CSlideShowWnd::SetSpeed(int nSpeed)
+{
+    m_nSpeed = nSpeed;
+    StartSaver();
+}
+
+void CSlideShowWnd::SetRandom(int bRandom)
+{
+    m_bRandom = bRandom;
+    StartSaver();
+}
+
+void CSlideShowWnd::SetBackColor(COLORREF crBackColor)
+{
+    m_crBackColor = crBackColor;
+    StartSaver();
+}
+
+void CSlideShowWnd::SetImagePath(LPCSTR pszImagePath)
+{
+    m_strImagePath = pszImagePath;
+    StartSaver();
+}
+
+void CSlideShowWnd::LoadSettings()
+{
+    SetSpeed(static_cast<int>(::GetPrivateProfileIntA(INI_SECTION, "Speed", DEFAULT_SPEED, INI_FILE)));
+    SetRandom(static_cast<int>(::GetPrivateProfileIntA(INI_SECTION, "RandomImage", DEFAULT_RANDOM, INI_FILE)));
+    SetBackColor(::GetPrivateProfileIntA(INI_SECTION, "BackColor", DEFAULT_BACK_COLOR, INI_FILE));
+
+    char szImagePath[255];
+    ::GetPrivateProfileStringA(INI_SECTION, "ImagePath", DEFAULT_IMAGE_PATH, szImagePath, sizeof(szImagePath),
+                               INI_FILE);
+    m_strImagePath = szImagePath;
+    const int nLength = m_strImagePath.GetLength();
+    if (nLength == 0 || m_strImagePath.GetAt(nLength - 1) != '\\')
+        m_strImagePath += '\\';
+}
+
+static void WriteSetting(LPCSTR pszKey, LPCSTR pszValue)
+{
+    ::WritePrivateProfileStringA(INI_SECTION, pszKey, pszValue, INI_FILE);
+}
+
+static void WriteSetting(LPCSTR pszKey, int nValue)
+{
+    CString strValue;
+    strValue.Format("%d", nValue);
+    WriteSetting(pszKey, strValue);
+}
+
+void CSlideShowWnd::SaveSettings()
+{
+    WriteSetting("Speed", m_nSpeed);
+    WriteSetting("ImagePath", m_strImagePath);
+    WriteSetting("RandomImage", m_bRandom);
+    WriteSetting("BackColor", static_cast<int>(m_crBackColor));
+}
+
+// ---- The picture list ----------------------------------------------------
+
+void CSlideShowWnd::ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern)
+{
+    // A folder too long for the search path lists nothing.
+    char szSpec[MAX_PATH];
+    const size_t cchFolder = std::strlen(pszFolder), cchPattern = std::strlen(pszPattern);
+    if (cchFolder + cchPattern >= sizeof(szSpec))
+        return;
+    std::memcpy(szSpec, pszFolder, cchFolder);
+    std::memcpy(szSpec + cchFolder, pszPattern, cchPattern + 1);
+
+    _finddata_t entry;
+    const intptr_t hSearch = _findfirst(szSpec, &entry);
+    if (hSearch == -1)
+        return;
+    do
+    {
+        if (entry.attrib & _A_SUBDIR)
+            continue;
+        CString* pPath = new CString(pszFolder);
+        *pPath += entry.name;
+        m_images.Add(pPath);
+    } while (_findnext(hSearch, &entry) == 0);
+    _findclose(hSearch);
+}
+
+int CSlideShowWnd::PickNextPicture()
+{
+    const int nCount = m_images.m_nCount;
+    if (nCount == 0)
+        return -1;
+    int nIndex;
+    if (!m_bRandom)
+        nIndex = m_nSequence % nCount;
+    else
+    {
+        nIndex = std::rand() % nCount;
+        if (nIndex < 0)
+            nIndex = 0;
+        else if (nIndex >= nCount)
+            nIndex = nCount - 1;
+    }
+    if (++m_nSequence >= nCount)
+        m_nSequence = 0;
+    return nIndex;
+}
+
+// ---- The show ------------------------------------------------------------
+
+UINT CSlideShowWnd::SlideInterval() const
+{
+    // Computed wide, so that no speed overflows; a display time below one
+    // second (a negative speed) becomes one second, and one longer than the
+    // system's longest timer becomes that.
+    const long long llInterval = m_nSpeed <= 0 ? 1000 : static_cast<long long>(m_nSpeed) * 5000;
+    return llInterval > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : static_cast<UINT>(llInterval);
+}
+
+UINT_PTR CSlideShowWnd::StartSaver()
+{
+    if (m_hWnd == nullptr)
+        return 0;
+    m_images.RemoveAll(false);
+    for (const char* pszPattern : PICTURE_PATTERNS)
+        ScanFolder(m_strImagePath, pszPattern);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    return ::SetTimer(m_hWnd, SLIDE_TIMER_ID, SlideInterval(), nullptr);
+}
+
+void CSlideShowWnd::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == SLIDE_TIMER_ID)
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+    Default();
+}
+
+void CSlideShowWnd::DrawSaver(CDC* pDC)
+{
+    RECT rcClient;
+    ::GetClientRect(m_hWnd, &rcClient);
+    const int nIndex = PickNextPicture();
+    if (nIndex < 0)
+        return;
+
+    // A file that can no longer be opened paints nothing; the show goes on
+    // at the next tick.
+    SECDib image;
+    if (m_images.m_ppItems[nIndex] == nullptr || !LoadDisplayImage(image, *m_images.m_ppItems[nIndex]))
+        return;
+
+    CBrush brush(m_crBackColor);
+    ::FillRect(pDC->m_hDC, &rcClient, brush);
+    HPALETTE hPreviousPalette = nullptr;
+    if (image.m_pImagePalette != nullptr)
+        hPreviousPalette = pDC->SelectPalette(*image.m_pImagePalette, TRUE);
+    // Shrinking in the device context's default mode ANDs the dropped
+    // pixels into the kept ones and darkens a photo; drop them instead.
+    pDC->SetStretchBltMode(COLORONCOLOR);
+    DrawFitted(&rcClient, pDC, &image);
+    if (image.m_pImagePalette != nullptr)
+    {
+        pDC->SelectPalette(hPreviousPalette, TRUE);
+        ::RealizePalette(pDC->m_hDC);
+    }
+}
+
+RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
+{
+    const int W = rcClient.right - rcClient.left, H = rcClient.bottom - rcClient.top;
+    int dw, dh;
+    if (W >= 0 && H >= 0 && iw <= static_cast<DWORD>(W) && ih <= static_cast<DWORD>(H))
+    {
+        dw = static_cast<int>(iw);
+        dh = static_cast<int>(ih);
+    }
+    else
+    {
+        // The picture's own orientation decides, not the window's.
+        const double ratio = static_cast<double>(iw) / ih;
+        if (ratio >= 1.0)
+        {
+            dw = W;
+            dh = static_cast<int>(W / ratio);
+        }
+        else
+        {
+            dh = H;
+            dw = static_cast<int>(H * ratio);
+        }
+    }
+    int x = (W - dw) / 2, y = (H - dh) / 2;
+    if (x < 0)
+        x = 0;
+    if (y < 0)
+        y = 0;
+    // A picture as high as the window keeps a 5-pixel margin above and below.
+    int nDrawnHeight = dh;
+    if (dh == H)
+    {
+        y += 5;
+        nDrawnHeight = dh - 10;
+    }
+    return RECT{ x, y, x + dw, y + nDrawnHeight };
+}
+
+void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage)
+{
+    const DWORD iw = pImage->PixelWidth(), ih = pImage->PixelHeight();
+    const RECT rcDest = FitPicture(*pClient, iw, ih);
+    pImage->DrawStretched(pDC, rcDest.left, rcDest.top, rcDest.right - rcDest.left, rcDest.bottom - rcDest.top, 0, 0,
+                          static_cast<int>(iw), static_cast<int>(ih), pImage->m_pPixelBits,
+                          reinterpret_cast<const BITMAPINFO*>(pImage->m_pInfoHeader), DIB_RGB_COLORS, SRCCOPY);
+}

@@ -1,0 +1,60 @@
+// CSlideShowWnd: the saver window of the program. It holds the settings and
+// the picture list, and at every timer tick draws the next picture of the
+// folder on the background colour.
+#pragma once
+
+#include "../shell/ScreenSaverWnd.h"
+#include "Collection.h"
+
+class SECImage;
+
+#define SLIDE_TIMER_ID 1
+
+class CSlideShowWnd : public CScreenSaverWnd
+{
+public:
+    CSlideShowWnd();
+    ~CSlideShowWnd() override;
+
+    void DrawSaver(CDC* pDC) override;
+    UINT_PTR StartSaver() override;
+    void SaveSettings() override;
+    void LoadSettings() override;
+
+    // Each setter stores its value and restarts the show (which does
+    // nothing while there is no window).
+    int GetSpeed() const { return m_nSpeed; }
+    void SetSpeed(int nSpeed);
+    int GetRandom() const { return m_bRandom; }
+    void SetRandom(int bRandom);
+    COLORREF GetBackColor() const { return m_crBackColor; }
+    void SetBackColor(COLORREF crBackColor);
+    LPCSTR GetImagePath() const { return m_strImagePath; }
+    void SetImagePath(LPCSTR pszImagePath);
+
+    // Appends the full path of every file of pszFolder matching pszPattern.
+    void ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern);
+    // The slot of the next picture to show, -1 when the list is empty;
+    // advances the sequence.
+    int PickNextPicture();
+    // The timer interval for the display time.
+    UINT SlideInterval() const;
+
+    int m_nSpeed;            // display time in steps of 5 seconds; 0: 1 second
+    int m_bRandom;           // nonzero: random order
+    COLORREF m_crBackColor;  // background behind the picture
+    CString m_strImagePath;  // picture folder, ending with a backslash once loaded
+    CCollection m_images;    // full paths of the pictures of the folder
+    int m_nSequence;         // position in folder order
+
+protected:
+    void OnTimer(UINT_PTR nIDEvent);
+
+    DECLARE_MESSAGE_MAP()
+};
+
+// Places pImage centred in the client rectangle, shrunk to its width (or,
+// for a portrait picture, its height) when larger, and draws it stretched.
+void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage);
+// The destination of a picture of iw x ih pixels in a client rectangle.
+RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih);
