@@ -95,6 +95,18 @@ void CheckQuadrants(TestWindow& window, int x, int y, int scale)
     CHECK(window.Pixel(x + nSecond, y + nSecond) == BOTTOM_RIGHT);
 }
 
+// Collects the type of each record (a stretch mode with its mode) except
+// the header and the end.
+int CALLBACK CollectRecord(HDC, HANDLETABLE*, const ENHMETARECORD* pRecord, int, LPARAM lParam)
+{
+    std::vector<DWORD>* pCalls = reinterpret_cast<std::vector<DWORD>*>(lParam);
+    if (pRecord->iType == EMR_SETSTRETCHBLTMODE)
+        pCalls->push_back(EMR_SETSTRETCHBLTMODE * 100 + pRecord->dParm[0]);
+    else if (pRecord->iType != EMR_HEADER && pRecord->iType != EMR_EOF)
+        pCalls->push_back(pRecord->iType);
+    return 1;
+}
+
 // The metafile records DrawStretched makes, in order.
 std::vector<DWORD> RecordedCalls(SECImage& image, int scale)
 {
@@ -107,17 +119,7 @@ std::vector<DWORD> RecordedCalls(SECImage& image, int scale)
     CHECK(::GetStretchBltMode(hMeta) == nModeBefore);
     HENHMETAFILE hEmf = ::CloseEnhMetaFile(dc.Detach());
     std::vector<DWORD> calls;
-    ::EnumEnhMetaFile(
-        nullptr, hEmf,
-        [](HDC, HANDLETABLE*, const ENHMETARECORD* pRecord, int, LPARAM lParam) -> int {
-            std::vector<DWORD>* pCalls = reinterpret_cast<std::vector<DWORD>*>(lParam);
-            if (pRecord->iType == EMR_SETSTRETCHBLTMODE)
-                pCalls->push_back(EMR_SETSTRETCHBLTMODE * 100 + pRecord->dParm[0]);
-            else if (pRecord->iType != EMR_HEADER && pRecord->iType != EMR_EOF)
-                pCalls->push_back(pRecord->iType);
-            return 1;
-        },
-        &calls, nullptr);
+    ::EnumEnhMetaFile(nullptr, hEmf, CollectRecord, &calls, nullptr);
     ::DeleteEnhMetaFile(hEmf);
     return calls;
 }
