@@ -17,7 +17,7 @@ trap cleanup EXIT
 
 export DISPLAY=":$(start_xvfb 24 "$state/x24.pid")"
 export VISTEL_DISPLAY8=":$(start_xvfb 8 "$state/x8.pid")"
-"$WINESERVER" -p
+"$WINESERVER" -p 2>/dev/null || true # it may be up already
 # Warm the prefix so that the first timed test does not pay for its updates.
 "$WINE" "$root/build/win64/tests/probe.exe" foreground >/dev/null 2>&1 || true
 

@@ -62,8 +62,10 @@ def wine_env(extra=None, display=None):
 
 def probe(*args, display=None, check=True):
     """Runs the probe tool; returns its output lines."""
-    result = subprocess.run([WINE, PROBE, *map(str, args)], capture_output=True, text=True,
-                            timeout=60, env=wine_env(display=display))
+    # Only standard output is read: a Wine program's standard error can stay
+    # open in processes it starts, and waiting for its end costs a second.
+    result = subprocess.run([WINE, PROBE, *map(str, args)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                            text=True, timeout=60, env=wine_env(display=display))
     if check and result.returncode != 0:
         raise AssertionError(f"probe {' '.join(map(str, args))} failed with {result.returncode}")
     return result.stdout.splitlines()
@@ -118,11 +120,11 @@ def wine(*args, display=None):
     """Runs a Wine tool such as reg to its end (a second time if the first
     run fails: the tool itself is not under test)."""
     for attempt in (1, 2):
-        result = subprocess.run([WINE, *args], capture_output=True, text=True, env=wine_env(display=display),
-                                timeout=60)
+        result = subprocess.run([WINE, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                env=wine_env(display=display), timeout=60)
         if result.returncode == 0:
             return
-    raise AssertionError(f"wine {' '.join(args)} failed with {result.returncode}: {result.stdout} {result.stderr}")
+    raise AssertionError(f"wine {' '.join(args)} failed with {result.returncode}: {result.stdout}")
 
 
 def set_windows_version(program, version):
@@ -136,7 +138,7 @@ def set_password_flag(value):
     key = "HKCU\\Control Panel\\Desktop"
     if value is None:
         subprocess.run([WINE, "reg", "delete", key, "/v", "ScreenSaveUsePassword", "/f"],
-                       capture_output=True, env=wine_env(), timeout=60)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(), timeout=60)
     else:
         wine("reg", "add", key, "/v", "ScreenSaveUsePassword", "/t", "REG_DWORD", "/d", str(value), "/f")
 
@@ -213,6 +215,12 @@ class Saver:
         self.hwnd = wait_window(SAVER_CLASS, title, timeout, parent, display=self.display)
         if not self.hwnd:
             raise AssertionError(f"no saver window titled {title!r} appeared")
+        if parent is None:
+            # Input reaches the saver once it is shown in front.
+            deadline = time.monotonic() + timeout
+            while window_info(self.hwnd).get("foreground") != "1" and time.monotonic() < deadline:
+                time.sleep(0.05)
+            time.sleep(0.2)
         return self.hwnd
 
     def alive(self):
@@ -234,7 +242,8 @@ class Saver:
 
 def run_to_end(args, program=SAVER, env=None, timeout=EXIT_TIMEOUT):
     """Runs a command line that must end by itself; returns the exit code."""
-    result = subprocess.run([WINE, program, *args], env=wine_env(env), capture_output=True, timeout=timeout)
+    result = subprocess.run([WINE, program, *args], env=wine_env(env), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, timeout=timeout)
     return result.returncode
 
 
