@@ -13,7 +13,7 @@
 // ends with an end-of-bitmap code inside its block.
 #include "SECDib.h"
 
-#include <climits>
+#include <limits>
 #include <cstring>
 
 #include "ImageMemory.h"
@@ -204,7 +204,7 @@ BOOL SECImage::ReadBmpFromFile(CFile* pFile)
     }
 
     // Sizes the rest of the library and GDI can work with.
-    if (header.lWidth <= 0 || header.lHeight == 0 || header.lHeight == LONG_MIN)
+    if (header.lWidth <= 0 || header.lHeight == 0 || header.lHeight == std::numeric_limits<LONG>::min())
         return FALSE;
     if (!IsKnownDepth(header.wBitCount) || !IsDrawableEncoding(header.wBitCount, header.dwCompression))
         return FALSE;
