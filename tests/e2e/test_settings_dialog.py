@@ -76,9 +76,13 @@ class SettingsDialogTestCase(SaverTestCase):
         y = top + (2 * row + 1) * (bottom - top) // 12
         colour = Screen().pixel(x, y)
         click_at(x, y)
-        click(item(chooser, IDOK))
-        self.assertTrue(wait_until(lambda: not wait_window(DIALOG_CLASS, COLOR_TITLE, timeout=0)))
+        self.close_chooser(chooser)
         return colour
+
+    def close_chooser(self, chooser):
+        click(item(chooser, IDOK))
+        self.assertTrue(wait_until(lambda: window_info(chooser)["exists"] == "0"))
+        self.assertTrue(wait_until(lambda: window_info(self.dialog)["enabled"] == "1"))
 
     def escape(self):
         point_at(self.dialog)
@@ -163,8 +167,7 @@ class Saving(SettingsDialogTestCase):
         # The short form: the custom colour part lies beyond its right edge.
         spectrum_left, _, spectrum_right, _ = rect(item(chooser, COLOR_SPECTRUM))
         self.assertLess(rect(chooser)[2], (spectrum_left + spectrum_right) // 2)
-        click(item(chooser, IDOK))
-        self.assertTrue(wait_until(lambda: window_info(self.dialog)["enabled"] == "1"))
+        self.close_chooser(chooser)
         click(self.control(IDOK))
         self.assert_ends(OK_CODE)
         self.assertIn(f"BackColor={64 << 8 | 128 << 16}\r\n".encode(), settings_file())
