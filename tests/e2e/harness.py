@@ -369,6 +369,16 @@ def wait_until(condition, timeout=START_TIMEOUT, interval=0.1):
         time.sleep(interval)
 
 
+def wait_front(cls, title, timeout=START_TIMEOUT):
+    """A top-level window once it is shown in front and takes input; 0 if it never is."""
+    hwnd = wait_window(cls, title, timeout)
+    if hwnd and wait_until(lambda: window_info(hwnd).get("foreground") == "1", timeout):
+        # Found and in front is not yet drawn on the X screen: give it a moment.
+        time.sleep(0.3)
+        return hwnd
+    return 0
+
+
 def settings_file():
     """The bytes of the prefix's Vistel.ini, None when there is none."""
     path = os.path.join(WINDOWS_DIR, "Vistel.ini")

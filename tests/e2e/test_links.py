@@ -8,7 +8,7 @@ import os
 import unittest
 
 from harness import (DIALOG_CLASS, IDOK, RECORDER, BellWatcher, RegisteredClasses, Screen, click, item, point_at,
-                     probe, rect, text, wait_until, wait_window, window_info, winpath, xdo)
+                     probe, rect, text, wait_front, wait_until, wait_window, window_info, winpath, xdo)
 from test_settings_dialog import CANCEL_CODE, SettingsDialogTestCase
 
 PRODUCT, HOME, MAIL = 1006, 1007, 1008
@@ -148,7 +148,7 @@ class Opening(LinkTestCase):
         try:
             self.open_dialog()
             click(self.control(PRODUCT))
-            box = wait_window(DIALOG_CLASS, "Vistel")
+            box = wait_front(DIALOG_CLASS, "Vistel")
             self.assertTrue(box, "no message box")
             self.assertTrue(wait_until(lambda: bells.count() >= 1, timeout=5), "no bell")
         finally:

@@ -8,7 +8,7 @@ import unittest
 
 from harness import (BM_GETCHECK, DIALOG_CLASS, IDCANCEL, IDOK, SETTINGS_TITLE, UDM_GETPOS, WINDOWS_DIR, Screen,
                      SaverTestCase, click, click_at, item, point_at, probe, rect, remove_settings, send, settings_file, text,
-                     wait_until, wait_window, window_info, winpath, write_settings, xdo)
+                     wait_front, wait_until, wait_window, window_info, winpath, write_settings, xdo)
 
 IDC_BACKGROUND, IDC_IMAGEPATH, IDC_BROWSE = 1000, 1003, 1004
 IDC_SPEEDTEXT, IDC_SPEEDSPIN, IDC_RANDOM = 1013, 1014, 1015
@@ -34,7 +34,7 @@ class SettingsDialogTestCase(SaverTestCase):
 
     def open_dialog(self, env=None):
         self.saver = self.start(["/c"], env=env)
-        self.dialog = wait_window(DIALOG_CLASS, SETTINGS_TITLE)
+        self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
         self.assertTrue(self.dialog, "the settings dialog did not open")
         # Keys go to the window under the pointer.
         point_at(self.dialog)
@@ -68,7 +68,7 @@ class SettingsDialogTestCase(SaverTestCase):
     def pick_color(self, row, column):
         """Chooses a basic colour in the colour dialog; returns it as (r, g, b)."""
         click(self.control(IDC_BACKGROUND))
-        chooser = wait_window(DIALOG_CLASS, COLOR_TITLE)
+        chooser = wait_front(DIALOG_CLASS, COLOR_TITLE)
         self.assertTrue(chooser, "the colour dialog did not open")
         box = item(chooser, COLOR_BASIC_BOX)
         left, top, right, bottom = rect(box)
@@ -160,7 +160,7 @@ class Saving(SettingsDialogTestCase):
         write_settings(speed=8, color=(0, 64, 128))
         self.open_dialog()
         click(self.control(IDC_BACKGROUND))
-        chooser = wait_window(DIALOG_CLASS, COLOR_TITLE)
+        chooser = wait_front(DIALOG_CLASS, COLOR_TITLE)
         self.assertTrue(chooser, "the colour dialog did not open")
         self.assertEqual(window_info(chooser)["owner"], str(self.dialog))
         self.assertEqual(window_info(self.dialog)["enabled"], "0")
@@ -200,9 +200,12 @@ class Saving(SettingsDialogTestCase):
 class Browsing(SettingsDialogTestCase):
     def open_browser(self):
         click(self.control(IDC_BROWSE))
-        browser = wait_window(DIALOG_CLASS, BROWSE_TITLE)
+        browser = wait_front(DIALOG_CLASS, BROWSE_TITLE)
         self.assertTrue(browser, "the folder browser did not open")
         return browser
+
+    def tree(self, browser):
+        return int(next(line.split()[0] for line in probe("children", browser) if "SysTreeView32" in line))
 
     def test_the_browser_replaces_a_typed_folder_by_the_stored_one_even_when_cancelled(self):
         stored = winpath(os.path.join(self.scratch, "Photos")) + "\\"
@@ -222,9 +225,7 @@ class Browsing(SettingsDialogTestCase):
         # A folder without a path of its own (My Computer) keeps the stored one too.
         self.type_folder("D:\\typed")
         browser = self.open_browser()
-        tree = int(next(line.split()[0] for line in probe("children", browser)
-                        if "SysTreeView32" in line))
-        click(tree, dx=80, dy=BROWSE_ROW // 2 + 1 + MY_COMPUTER_ROW * BROWSE_ROW)
+        click(self.tree(browser), dx=80, dy=BROWSE_ROW // 2 + 1 + MY_COMPUTER_ROW * BROWSE_ROW)
         click(item(browser, IDOK))
         self.assertTrue(wait_until(lambda: window_info(self.dialog)["enabled"] == "1"))
         self.assertEqual(text(edit), stored)
