@@ -8,3 +8,5 @@
 #include "Gdi.h"
 #include "Wnd.h"
 #include "Dialog.h"
+#include "ToolTipCtrl.h"
+#include "ColorDialog.h"

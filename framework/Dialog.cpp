@@ -1,6 +1,7 @@
 #include "Dialog.h"
 
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
+IMPLEMENT_DYNAMIC(CStatic, CWnd)
 
 BOOL CDialog::OnInitDialog()
 {

@@ -40,6 +40,7 @@ protected:
 // A static text control.
 class CStatic : public CWnd
 {
+    DECLARE_DYNAMIC(CStatic)
 };
 
 // Binds rControl to the dialog's control nIDC on the first exchange.

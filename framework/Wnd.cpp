@@ -1,5 +1,6 @@
 #include "Wnd.h"
 
+#include <cstring>
 #include <map>
 
 // The permanent handle map: which object each bound window belongs to.
@@ -148,6 +149,15 @@ void CWnd::OnNcDestroy()
     Detach();
 }
 
+HBRUSH CWnd::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
+{
+    LRESULT lResult = 0;
+    if (pWnd != nullptr &&
+        pWnd->OnWndMsg(WM_REFLECT_CTLCOLOR, reinterpret_cast<WPARAM>(pDC->m_hDC), nCtlColor, &lResult))
+        return reinterpret_cast<HBRUSH>(lResult);
+    return nullptr;
+}
+
 LRESULT AfxCallWndProc(CWnd* pWnd, HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const MSG previous = s_currentMessage;
@@ -225,4 +235,26 @@ CWinThread* AfxGetThread()
 HINSTANCE AfxGetInstanceHandle()
 {
     return s_hInstance != nullptr ? s_hInstance : ::GetModuleHandleA(nullptr);
+}
+
+int AfxMessageBox(LPCSTR pszText, UINT nType)
+{
+    HWND hOwner = nullptr;
+    if (CWinThread* pThread = AfxGetThread(); pThread != nullptr && pThread->m_pMainWnd != nullptr)
+        hOwner = pThread->m_pMainWnd->m_hWnd;
+    if (hOwner == nullptr)
+        hOwner = ::GetActiveWindow();
+
+    // The title is the program's file name without folder and extension.
+    char szTitle[MAX_PATH] = "";
+    const DWORD cchPath = ::GetModuleFileNameA(AfxGetInstanceHandle(), szTitle, sizeof(szTitle));
+    szTitle[cchPath < sizeof(szTitle) ? cchPath : sizeof(szTitle) - 1] = '\0';
+    LPSTR pszName = szTitle;
+    for (LPSTR psz = szTitle; *psz != '\0'; psz++)
+        if (*psz == '\\' || *psz == '/' || *psz == ':')
+            pszName = psz + 1;
+    if (LPSTR pszDot = std::strrchr(pszName, '.'); pszDot != nullptr)
+        *pszDot = '\0';
+
+    return ::MessageBoxA(hOwner, pszText, pszName, nType);
 }

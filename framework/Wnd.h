@@ -85,6 +85,57 @@ protected:                                                                  \
             CWnd::FromHandlePermanent(reinterpret_cast<HWND>(wParam)));     \
         return 0;) },
 
+#define ON_WM_VSCROLL() /* void OnVScroll(UINT nSBCode, UINT nPos, CWnd*) */ \
+    { WM_VSCROLL, 0, 0, AFX_HANDLER(                                        \
+        pThis->OnVScroll(LOWORD(wParam), HIWORD(wParam),                    \
+                         CWnd::FromHandlePermanent(reinterpret_cast<HWND>(lParam))); \
+        return 0;) },
+#define ON_WM_SETCURSOR() /* BOOL OnSetCursor(CWnd*, UINT nHitTest, UINT message) */ \
+    { WM_SETCURSOR, 0, 0, AFX_HANDLER(                                      \
+        return pThis->OnSetCursor(CWnd::FromHandlePermanent(reinterpret_cast<HWND>(wParam)), \
+                                  LOWORD(lParam), HIWORD(lParam));) },
+#define AFX_POINT(lParam)                                                   \
+    POINT { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) }
+#define ON_WM_MOUSEMOVE() /* void OnMouseMove(UINT nFlags, POINT) */        \
+    { WM_MOUSEMOVE, 0, 0, AFX_HANDLER(                                      \
+        pThis->OnMouseMove(static_cast<UINT>(wParam), AFX_POINT(lParam)); return 0;) },
+#define ON_WM_LBUTTONDOWN() /* void OnLButtonDown(UINT nFlags, POINT) */    \
+    { WM_LBUTTONDOWN, 0, 0, AFX_HANDLER(                                    \
+        pThis->OnLButtonDown(static_cast<UINT>(wParam), AFX_POINT(lParam)); return 0;) },
+#define ON_WM_LBUTTONUP() /* void OnLButtonUp(UINT nFlags, POINT) */        \
+    { WM_LBUTTONUP, 0, 0, AFX_HANDLER(                                      \
+        pThis->OnLButtonUp(static_cast<UINT>(wParam), AFX_POINT(lParam)); return 0;) },
+#define ON_WM_SETFOCUS() /* void OnSetFocus(CWnd* pOldWnd) */               \
+    { WM_SETFOCUS, 0, 0, AFX_HANDLER(                                       \
+        pThis->OnSetFocus(CWnd::FromHandlePermanent(reinterpret_cast<HWND>(wParam))); return 0;) },
+#define ON_WM_KILLFOCUS() /* void OnKillFocus(CWnd* pNewWnd) */             \
+    { WM_KILLFOCUS, 0, 0, AFX_HANDLER(                                      \
+        pThis->OnKillFocus(CWnd::FromHandlePermanent(reinterpret_cast<HWND>(wParam))); return 0;) },
+#define ON_WM_KEYDOWN() /* void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) */ \
+    { WM_KEYDOWN, 0, 0, AFX_HANDLER(                                        \
+        pThis->OnKeyDown(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)); return 0;) },
+#define ON_WM_NCHITTEST() /* LRESULT OnNcHitTest(POINT) */                  \
+    { WM_NCHITTEST, 0, 0, AFX_HANDLER(return pThis->OnNcHitTest(AFX_POINT(lParam));) },
+
+// Control colours. A static control asks its parent for its colours with
+// WM_CTLCOLORSTATIC; a parent whose table holds ON_WM_CTLCOLORSTATIC hands
+// the request to OnCtlColor, whose framework version passes it back to the
+// control's object as WM_REFLECT_CTLCOLOR. A control that answers it with
+// ON_WM_CTLCOLOR_REFLECT chooses its own colours; otherwise the dialog
+// manager's default colours apply.
+#define WM_REFLECT_CTLCOLOR 0xBC19 // wParam: the control's DC; lParam: CTLCOLOR_ kind
+#define ON_WM_CTLCOLORSTATIC() /* HBRUSH OnCtlColor(CDC*, CWnd*, UINT nCtlColor) */ \
+    { WM_CTLCOLORSTATIC, 0, 0, AFX_HANDLER(                                 \
+        CDC dc; dc.Attach(reinterpret_cast<HDC>(wParam));                   \
+        const HBRUSH hBrush = pThis->OnCtlColor(                            \
+            &dc, CWnd::FromHandlePermanent(reinterpret_cast<HWND>(lParam)), CTLCOLOR_STATIC); \
+        dc.Detach(); return reinterpret_cast<LRESULT>(hBrush);) },
+#define ON_WM_CTLCOLOR_REFLECT() /* HBRUSH CtlColor(CDC*, UINT nCtlColor) */ \
+    { WM_REFLECT_CTLCOLOR, 0, 0, AFX_HANDLER(                               \
+        CDC dc; dc.Attach(reinterpret_cast<HDC>(wParam));                   \
+        const HBRUSH hBrush = pThis->CtlColor(&dc, static_cast<UINT>(lParam)); \
+        dc.Detach(); return reinterpret_cast<LRESULT>(hBrush);) },
+
 // The root of the message-table classes; its own table is empty.
 class CCmdTarget : public CObject
 {
@@ -122,6 +173,9 @@ public:
 
 protected:
     void OnNcDestroy();
+    // Passes a control-colour request back to the control it is about;
+    // null (the default colours) when the control does not answer it.
+    HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
 
 private:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
@@ -172,3 +226,8 @@ BOOL AfxWinInit(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR pszCmdLine, 
 void AfxWinTerm();
 CWinThread* AfxGetThread();      // null while the framework is not initialised
 HINSTANCE AfxGetInstanceHandle(); // the program's module until AfxWinInit names one
+
+// A message box titled with the program's name, owned by the thread's main
+// window or, without one, by the window the user is working in (the
+// thread's active window), which it disables while it is shown.
+int AfxMessageBox(LPCSTR pszText, UINT nType);

@@ -6,11 +6,16 @@
 //   probe find CLASS TITLE [PARENT]  print the window or 0 ("-" = any)
 //   probe info HWND                  print key=value facts about a window
 //   probe children HWND              print "hwnd class title" per child
+//   probe windows                    print "hwnd class visible" per top-level
+//                                    window
 //   probe post HWND MSG WPARAM LPARAM
 //   probe send HWND MSG WPARAM LPARAM  print the result
 //   probe help HWND                  send WM_HELP with a help record; print
 //                                    the result
 //   probe settext HWND TEXT          SetWindowText (a WM_SETTEXT); print its result
+//   probe text HWND                  print the text WM_GETTEXT gives (line
+//                                    breaks as \n)
+//   probe item HWND ID               print the dialog's control ID
 //   probe cursor                     print the shown cursor and position
 //   probe foreground                 print the foreground window
 //   probe activate MS                show a window of our own in front
@@ -70,6 +75,11 @@ static int PrintInfo(HWND hWnd)
     std::printf("owner=%llu\n", FromHwnd(GetWindow(hWnd, GW_OWNER)));
     std::printf("visible=%d\nenabled=%d\n", IsWindowVisible(hWnd) ? 1 : 0, IsWindowEnabled(hWnd) ? 1 : 0);
     std::printf("foreground=%d\npid=%lu\n", GetForegroundWindow() == hWnd ? 1 : 0, dwProcess);
+    // The focus and the mouse capture of the window's thread.
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof(gui);
+    GetGUIThreadInfo(GetWindowThreadProcessId(hWnd, nullptr), &gui);
+    std::printf("focus=%llu\ncapture=%llu\n", FromHwnd(gui.hwndFocus), FromHwnd(gui.hwndCapture));
     return 0;
 }
 
@@ -79,6 +89,14 @@ static BOOL CALLBACK PrintChild(HWND hWnd, LPARAM)
     GetWindowTextA(hWnd, szText, sizeof(szText));
     GetClassNameA(hWnd, szClass, sizeof(szClass));
     std::printf("%llu %s %s\n", FromHwnd(hWnd), szClass, szText);
+    return TRUE;
+}
+
+static BOOL CALLBACK PrintTopLevel(HWND hWnd, LPARAM)
+{
+    char szClass[256] = "";
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    std::printf("%llu %s %d\n", FromHwnd(hWnd), szClass, IsWindowVisible(hWnd) ? 1 : 0);
     return TRUE;
 }
 
@@ -188,6 +206,11 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(pszCommand, "info") == 0 && argc == 3)
         return PrintInfo(ToHwnd(argv[2]));
+    if (std::strcmp(pszCommand, "windows") == 0)
+    {
+        EnumWindows(PrintTopLevel, 0);
+        return 0;
+    }
     if (std::strcmp(pszCommand, "children") == 0 && argc == 3)
     {
         EnumChildWindows(ToHwnd(argv[2]), PrintChild, 0);
@@ -222,6 +245,31 @@ int main(int argc, char** argv)
     if (std::strcmp(pszCommand, "settext") == 0 && argc == 4)
     {
         std::printf("%d\n", SetWindowTextA(ToHwnd(argv[2]), argv[3]) ? 1 : 0);
+        return 0;
+    }
+    if (std::strcmp(pszCommand, "text") == 0 && argc == 3)
+    {
+        // Sent, not read from the window: controls of other processes keep
+        // their text themselves.
+        static char szText[8192];
+        DWORD_PTR dwLength = 0;
+        if (!SendMessageTimeoutA(ToHwnd(argv[2]), WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText),
+                                 SMTO_NORMAL, 10000, &dwLength))
+            return 1;
+        szText[dwLength < sizeof(szText) ? dwLength : sizeof(szText) - 1] = '\0';
+        for (const char* psz = szText; *psz != '\0'; psz++)
+        {
+            if (*psz == '\n')
+                std::fputs("\\n", stdout);
+            else if (*psz != '\r')
+                std::putchar(*psz);
+        }
+        std::putchar('\n');
+        return 0;
+    }
+    if (std::strcmp(pszCommand, "item") == 0 && argc == 4)
+    {
+        std::printf("%llu\n", FromHwnd(GetDlgItem(ToHwnd(argv[2]), std::atoi(argv[3]))));
         return 0;
     }
     if (std::strcmp(pszCommand, "cursor") == 0)
