@@ -7,7 +7,7 @@ PACKAGES="
     make cmake nasm dpkg-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine64
-    xvfb xdotool x11-apps imagemagick
+    xvfb xdotool x11-apps imagemagick libjpeg-turbo-progs
     python3
     doctest-dev libstb-dev
 "
