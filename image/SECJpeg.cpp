@@ -30,7 +30,9 @@ const int BGR_BLUE = 0, BGR_GREEN = 1, BGR_RED = 2;
 enum RowKind
 {
     ROW_BGR,          // colour, 3 bytes a pixel, copied as they come
-    ROW_INDEXES,      // reduced to colour-table indexes, 1 byte a pixel, copied
+    ROW_INDEXES,      // colour reduced to colour-table indexes, 1 byte a pixel, copied
+    ROW_GRAY,         // gray levels, 1 byte a pixel, copied: the colour table is
+                      // the gray ramp, so each level is its own index
     ROW_GRAY_AS_BGR,  // one gray sample a pixel, widened to blue = green = red
     ROW_CMYK,         // cyan, magenta, yellow, black as ink (0: none)
     ROW_INVERTED_CMYK // the same with every sample inverted (255: no ink), as
@@ -62,6 +64,7 @@ void TransferRow(RowKind kind, const JSAMPLE* pIn, BYTE* pOut, DWORD dwWidth, DW
     {
     case ROW_BGR:
     case ROW_INDEXES:
+    case ROW_GRAY:
         std::memcpy(pOut, pIn, cbRow);
         break;
     case ROW_GRAY_AS_BGR:
@@ -96,12 +99,8 @@ void SetDecodeParameters(jpeg_decompress_struct& cinfo, RowKind kind)
     switch (kind)
     {
     case ROW_BGR:
-    case ROW_INDEXES:
-        if (cinfo.jpeg_color_space == JCS_GRAYSCALE)
-            cinfo.out_color_space = JCS_GRAYSCALE;
-        else
-            cinfo.out_color_space = JCS_EXT_BGR;
-        break;
+    case ROW_INDEXES: cinfo.out_color_space = JCS_EXT_BGR; break;
+    case ROW_GRAY:
     case ROW_GRAY_AS_BGR: cinfo.out_color_space = JCS_GRAYSCALE; break;
     case ROW_CMYK:
     case ROW_INVERTED_CMYK: cinfo.out_color_space = JCS_CMYK; break;
@@ -114,6 +113,9 @@ void SetDecodeParameters(jpeg_decompress_struct& cinfo, RowKind kind)
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.do_fancy_upsampling = TRUE;
     cinfo.do_block_smoothing = TRUE;
+    // Gray levels need no reduction: the library's one-pass quantiser would
+    // move most of them to the level below (its 256 bins are not centred on
+    // the levels) and dither the difference.
     cinfo.quantize_colors = kind == ROW_INDEXES;
     cinfo.desired_number_of_colors = PALETTE_COLORS;
     cinfo.two_pass_quantize = TRUE;
@@ -212,7 +214,7 @@ BOOL SECJpeg::DecodeJpeg(CFile* pFile, jpeg_decompress_struct& cinfo)
     RowKind kind;
     const J_COLOR_SPACE space = cinfo.jpeg_color_space;
     if (cinfo.num_components == 1 && space == JCS_GRAYSCALE)
-        kind = ReducesColors(cinfo) ? ROW_INDEXES : ROW_GRAY_AS_BGR;
+        kind = ReducesColors(cinfo) ? ROW_GRAY : ROW_GRAY_AS_BGR;
     else if (cinfo.num_components == 3 && (space == JCS_YCbCr || space == JCS_RGB))
         kind = ReducesColors(cinfo) ? ROW_INDEXES : ROW_BGR;
     else if (cinfo.num_components == 4 && (space == JCS_CMYK || space == JCS_YCCK))
@@ -260,24 +262,26 @@ BOOL SECJpeg::DecodeJpeg(CFile* pFile, jpeg_decompress_struct& cinfo)
         cbFree -= cbRow;
     }
 
-    if (kind == ROW_INDEXES)
+    if (kind == ROW_INDEXES && cinfo.colormap != nullptr && cinfo.out_color_components == 3)
     {
         // The colours the decoder chose; the entries past them stay zero.
         int nColors = cinfo.actual_number_of_colors;
         if (nColors > m_wTableEntries)
             nColors = m_wTableEntries;
-        const int nRows = cinfo.out_color_components;
-        for (int i = 0; i < nColors && cinfo.colormap != nullptr; i++)
+        for (int i = 0; i < nColors; i++)
         {
             RGBQUAD& entry = m_pColorTable[i];
-            if (nRows == 3)
-            {
-                entry.rgbBlue = cinfo.colormap[BGR_BLUE][i];
-                entry.rgbGreen = cinfo.colormap[BGR_GREEN][i];
-                entry.rgbRed = cinfo.colormap[BGR_RED][i];
-            }
-            else
-                entry.rgbBlue = entry.rgbGreen = entry.rgbRed = cinfo.colormap[0][i];
+            entry.rgbBlue = cinfo.colormap[BGR_BLUE][i];
+            entry.rgbGreen = cinfo.colormap[BGR_GREEN][i];
+            entry.rgbRed = cinfo.colormap[BGR_RED][i];
+        }
+    }
+    else if (kind == ROW_GRAY)
+    {
+        for (int i = 0; i < m_wTableEntries; i++)
+        {
+            RGBQUAD& entry = m_pColorTable[i];
+            entry.rgbBlue = entry.rgbGreen = entry.rgbRed = static_cast<BYTE>(i);
         }
     }
 

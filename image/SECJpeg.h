@@ -8,8 +8,9 @@
 //   red in each pixel), grayscale files with blue = green = red;
 // - on a palette screen, an 8-bit picture with a 256-entry colour table:
 //   colour files reduced by the decoder's two-pass quantiser (colours chosen
-//   from the whole picture, Floyd-Steinberg dithering), grayscale files as
-//   their 256 gray levels (entry i is (i, i, i));
+//   from the whole picture, Floyd-Steinberg dithering), grayscale files with
+//   their exact gray levels as indexes into the gray ramp (entry i is
+//   (i, i, i));
 // - CMYK and YCCK files (print workflows) converted to red, green and blue,
 //   24-bit on every screen: a palette screen draws them through the
 //   halftone palette;
