@@ -4,6 +4,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
+"$root/scripts/fetch-libjpeg.sh"
 
 configure() { # build-dir toolchain extra-args...
     dir=$1 toolchain=$2

@@ -7,7 +7,7 @@ PACKAGES="
     make cmake nasm dpkg-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine64
-    xvfb xdotool x11-apps x11-xkb-utils imagemagick
+    xvfb xdotool x11-apps x11-xkb-utils imagemagick libjpeg-turbo-progs
     python3
     doctest-dev libstb-dev
 "

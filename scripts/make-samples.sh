@@ -3,7 +3,9 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/build/samples"
-[ -f "$out/.complete" ] && exit 0
+# The stamp names the set: a new set of pictures gets a new stamp.
+stamp="$out/.complete-with-jpeg"
+[ -f "$stamp" ] && exit 0
 mkdir -p "$out"
 im=/usr/bin/convert
 
@@ -24,4 +26,18 @@ $im -size 360x540 xc:'#f4efe1' \
     -fill '#f1c40f' -draw 'polygon 60,510 180,280 300,510' \
     -colors 64 -type Palette BMP3:"$out/poster.bmp"
 
-touch "$out/.complete"
+# A harbour at dusk, as a progressive JPEG photo: a sky, a sea, a pier,
+# boats and their reflections, softened as a camera would.
+$im -size 1280x960 gradient:'#0f1840'-'#f3a15a' \
+    -fill '#fff2c0' -draw 'circle 930,600 975,600' \
+    -fill '#20304a' -draw 'rectangle 0,640 1280,960' \
+    -fill '#5a6a88' -draw 'rectangle 0,650 1280,655' \
+    -fill '#3a2a20' -draw 'rectangle 120,560 140,700 rectangle 120,560 560,585 rectangle 520,560 540,700' \
+    -fill '#e8e0d0' -draw 'polygon 700,630 780,630 760,655 720,655' \
+    -fill '#c83c2c' -draw 'polygon 735,628 735,520 790,600' \
+    -fill '#e8e0d0' -draw 'polygon 300,640 420,640 395,668 320,668' \
+    -fill '#f0c040' -draw 'polygon 355,636 355,470 430,610' \
+    -fill '#fff2c0' -draw 'rectangle 925,660 935,900' \
+    -blur 0x1.2 -quality 88 -interlace JPEG "$out/harbour.jpg"
+
+touch "$stamp"

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "../image/SECJpeg.h"
+
 PictureFormat FormatOfPath(LPCSTR pszPath)
 {
     CString strLower(pszPath);
@@ -21,6 +23,8 @@ static std::unique_ptr<SECImage> CreateFormatObject(PictureFormat format)
 {
     switch (format)
     {
+    case FORMAT_JPEG:
+        return std::unique_ptr<SECImage>(new SECJpeg);
     default:
         return nullptr;
     }

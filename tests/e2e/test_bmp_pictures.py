@@ -346,8 +346,9 @@ class BrokenFiles(BmpPictures):
     def test_files_that_cannot_be_read_and_wrong_usage(self):
         self.assertEqual(run_imgdump(self.path("missing.bmp"), self.path("o.bmp"))[0], 1)
         self.assertEqual(run_imgdump(self.scratch, self.path("o.bmp"))[0], 1)
-        jpeg = self.magick_file("photo.jpg", self.path("photo.jpg"))
-        self.assertEqual(run_imgdump(jpeg, self.path("o.bmp"))[0], 1)
+        # A picture of a format the saver does not read.
+        png = self.magick_file("photo.png", self.path("photo.png"))
+        self.assertEqual(run_imgdump(png, self.path("o.bmp"))[0], 1)
         self.assertFalse(os.path.exists(self.path("o.bmp")))
         good = self.magick_file("good.bmp", "BMP3:" + self.path("good.bmp"))
         self.assertEqual(run_imgdump(good, os.path.join(self.scratch, "no", "such", "dir.bmp"))[0], 2)

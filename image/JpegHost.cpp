@@ -1,0 +1,361 @@
+// The host side of libjpeg: error manager, data source and memory layer.
+//
+// One object file on purpose. The static libjpeg.a carries a do-nothing
+// memory layer of its own (jmemnobs: no ceiling, no spill file) defining
+// the same jpeg_get_small ... jpeg_mem_term functions as the section at the
+// end of this file. A linker takes an archive member only for a symbol that
+// is still undefined when it scans that archive; SECJpeg's object refers to
+// the error manager and the data source here, so this object, and with it
+// our memory layer, is in the program before libjpeg.a is scanned, and the
+// library's own member is never pulled in.
+#include "JpegHost.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "File.h"
+#include "ImageMemory.h"
+
+extern "C" {
+#include <jerror.h>
+#include <jmemsys.h>
+}
+
+// ===========================================================================
+// Error manager
+// ===========================================================================
+
+static void OutputMessage(j_common_ptr cinfo)
+{
+    // The text is formatted, as the library expects of an output routine,
+    // and then discarded: the saver shows and logs nothing.
+    char szMessage[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, szMessage);
+}
+
+[[noreturn]] static void ErrorExit(j_common_ptr cinfo)
+{
+    JpegErrorManager* pManager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    (*cinfo->err->output_message)(cinfo);
+    jpeg_destroy(cinfo);
+    std::longjmp(pManager->jumpBack, 1);
+}
+
+jpeg_error_mgr* InitJpegErrorManager(JpegErrorManager& errorManager)
+{
+    std::memset(&errorManager, 0, sizeof(errorManager));
+    jpeg_error_mgr* pPublic = jpeg_std_error(&errorManager.pub);
+    pPublic->error_exit = ErrorExit;
+    pPublic->output_message = OutputMessage;
+    return pPublic;
+}
+
+// ===========================================================================
+// Data source: JpegFileSource
+// ===========================================================================
+
+static JpegErrorManager* ManagerOf(j_decompress_ptr cinfo)
+{
+    return reinterpret_cast<JpegErrorManager*>(cinfo->err);
+}
+
+static void InitSource(j_decompress_ptr cinfo)
+{
+    reinterpret_cast<JpegFileSource*>(cinfo->src)->atStartOfFile = TRUE;
+}
+
+// One Read of the file into the buffer. A CFileException is noted in the
+// error manager (the caller turns it into a fatal error once this frame,
+// which owns the caught exception, is gone); the result is then FALSE.
+static BOOL ReadSourceFile(j_decompress_ptr cinfo, JpegFileSource* pSource, UINT* pnRead)
+{
+    try
+    {
+        const UINT nRead = pSource->sourceFile->Read(pSource->readBuffer, JPEG_SOURCE_BUFFER_BYTES);
+        *pnRead = nRead < JPEG_SOURCE_BUFFER_BYTES ? nRead : JPEG_SOURCE_BUFFER_BYTES;
+        return TRUE;
+    }
+    catch (const CFileException& e)
+    {
+        JpegErrorManager* pManager = ManagerOf(cinfo);
+        pManager->bFileFailed = TRUE;
+        pManager->nFileCause = e.m_cause;
+        pManager->lFileOsError = e.m_lOsError;
+        return FALSE;
+    }
+}
+
+static boolean FillInputBuffer(j_decompress_ptr cinfo)
+{
+    JpegFileSource* pSource = reinterpret_cast<JpegFileSource*>(cinfo->src);
+    UINT nRead = 0;
+    if (!ReadSourceFile(cinfo, pSource, &nRead))
+        ERREXIT(cinfo, JERR_FILE_READ);
+    if (nRead == 0)
+    {
+        if (pSource->atStartOfFile)
+            ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        // An end-of-image marker, as if read: the decoder finishes with
+        // what it has.
+        pSource->readBuffer[0] = 0xFF;
+        pSource->readBuffer[1] = JPEG_EOI;
+        nRead = 2;
+    }
+    pSource->pub.next_input_byte = pSource->readBuffer;
+    pSource->pub.bytes_in_buffer = nRead;
+    pSource->atStartOfFile = FALSE;
+    return TRUE;
+}
+
+static void SkipInputData(j_decompress_ptr cinfo, long lCount)
+{
+    if (lCount <= 0)
+        return;
+    jpeg_source_mgr* pSource = cinfo->src;
+    size_t cbSkip = static_cast<size_t>(lCount);
+    // Every fill delivers at least two bytes (a fake marker at the end), so
+    // this ends.
+    while (cbSkip > pSource->bytes_in_buffer)
+    {
+        cbSkip -= pSource->bytes_in_buffer;
+        FillInputBuffer(cinfo);
+    }
+    pSource->next_input_byte += cbSkip;
+    pSource->bytes_in_buffer -= cbSkip;
+}
+
+static void TermSource(j_decompress_ptr)
+{
+    // The file belongs to the caller, who closes it.
+}
+
+void InstallJpegFileSource(j_decompress_ptr cinfo, CFile* pFile)
+{
+    if (cinfo->src == nullptr)
+    {
+        JpegFileSource* pNew = static_cast<JpegFileSource*>((*cinfo->mem->alloc_small)(
+            reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegFileSource)));
+        pNew->readBuffer = static_cast<JOCTET*>((*cinfo->mem->alloc_small)(
+            reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, JPEG_SOURCE_BUFFER_BYTES * sizeof(JOCTET)));
+        cinfo->src = &pNew->pub;
+    }
+    JpegFileSource* pSource = reinterpret_cast<JpegFileSource*>(cinfo->src);
+    pSource->pub.init_source = InitSource;
+    pSource->pub.fill_input_buffer = FillInputBuffer;
+    pSource->pub.skip_input_data = SkipInputData;
+    pSource->pub.resync_to_restart = jpeg_resync_to_restart;
+    pSource->pub.term_source = TermSource;
+    pSource->pub.bytes_in_buffer = 0;          // the first use fills the buffer
+    pSource->pub.next_input_byte = nullptr;
+    pSource->sourceFile = pFile;
+    pSource->atStartOfFile = TRUE;
+}
+
+// ===========================================================================
+// Memory layer (the functions of the library's jmemsys.h)
+// ===========================================================================
+//
+// Small blocks come from the C heap, large ones (image rows, coefficient
+// buffers) are picture memory from ImageMemory. Each decompression object
+// starts with a ceiling of 1,000,000 bytes (JPEGMEM may change it); what the
+// decoder's whole-image buffers need beyond it goes to a spill file: a new
+// file from GetTempFileNameA in the folder GetTempPathA names, prefix "sec",
+// opened for reading and writing and removed from disk when the library
+// closes it, which it does when the decompression object is destroyed,
+// after a fatal error too. A spill file that cannot be made, or a seek,
+// read or write on it that fails, is a fatal decoder error.
+
+// The spill file's CFile object lives in the library's backing-store record
+// in the field made for a stdio stream; only the functions below use it.
+static CFile* SpillFileOf(backing_store_ptr info)
+{
+    return reinterpret_cast<CFile*>(info->temp_file);
+}
+
+enum SpillResult { SPILL_DONE, SPILL_SEEK_FAILED, SPILL_IO_FAILED };
+
+// Positions the file at lOffset from its start; FALSE when it does not land there.
+static BOOL SeekSpillFile(CFile* pFile, long lOffset)
+{
+    return pFile->Seek(lOffset, CFile::begin) == lOffset;
+}
+
+static SpillResult ReadSpillFile(CFile* pFile, void* pBuffer, long lOffset, long lCount)
+{
+    try
+    {
+        if (!SeekSpillFile(pFile, lOffset))
+            return SPILL_SEEK_FAILED;
+        pFile->Flush();
+        BYTE* pOut = static_cast<BYTE*>(pBuffer);
+        UINT nLeft = static_cast<UINT>(lCount);
+        while (nLeft > 0)
+        {
+            const UINT nRead = pFile->Read(pOut, nLeft);
+            if (nRead == 0 || nRead > nLeft)
+                return SPILL_IO_FAILED;
+            pOut += nRead;
+            nLeft -= nRead;
+        }
+        return SPILL_DONE;
+    }
+    catch (const CFileException& e)
+    {
+        return e.m_cause == CFileException::badSeek ? SPILL_SEEK_FAILED : SPILL_IO_FAILED;
+    }
+}
+
+static SpillResult WriteSpillFile(CFile* pFile, void* pBuffer, long lOffset, long lCount)
+{
+    try
+    {
+        if (!SeekSpillFile(pFile, lOffset))
+            return SPILL_SEEK_FAILED;
+        pFile->Write(pBuffer, static_cast<UINT>(lCount));
+        return SPILL_DONE;
+    }
+    catch (const CFileException& e)
+    {
+        return e.m_cause == CFileException::badSeek ? SPILL_SEEK_FAILED : SPILL_IO_FAILED;
+    }
+}
+
+static void ReadBackingStore(j_common_ptr cinfo, backing_store_ptr info, void* pBuffer, long lOffset, long lCount)
+{
+    if (lOffset < 0 || lCount < 0)
+        ERREXIT(cinfo, JERR_TFILE_SEEK);
+    const SpillResult result = ReadSpillFile(SpillFileOf(info), pBuffer, lOffset, lCount);
+    if (result == SPILL_SEEK_FAILED)
+        ERREXIT(cinfo, JERR_TFILE_SEEK);
+    if (result == SPILL_IO_FAILED)
+        ERREXIT(cinfo, JERR_TFILE_READ);
+}
+
+static void WriteBackingStore(j_common_ptr cinfo, backing_store_ptr info, void* pBuffer, long lOffset, long lCount)
+{
+    if (lOffset < 0 || lCount < 0)
+        ERREXIT(cinfo, JERR_TFILE_SEEK);
+    const SpillResult result = WriteSpillFile(SpillFileOf(info), pBuffer, lOffset, lCount);
+    if (result == SPILL_SEEK_FAILED)
+        ERREXIT(cinfo, JERR_TFILE_SEEK);
+    if (result == SPILL_IO_FAILED)
+        ERREXIT(cinfo, JERR_TFILE_WRITE);
+}
+
+static void CloseBackingStore(j_common_ptr, backing_store_ptr info)
+{
+    CFile* pFile = SpillFileOf(info);
+    info->temp_file = nullptr;
+    if (pFile == nullptr)
+        return;
+    const CString strPath = pFile->GetFilePath();
+    pFile->Close();
+    delete pFile;
+    try
+    {
+        CFile::Remove(strPath);
+    }
+    catch (const CFileException&)
+    {
+        // Nothing more can be done about a spill file that stays.
+    }
+}
+
+// A new, empty file for spilling, created by its name; null when none can
+// be made. szPath receives the name tried (empty when there was none).
+static CFile* CreateSpillFile(char (&szPath)[MAX_PATH])
+{
+    szPath[0] = '\0';
+    char szFolder[512];
+    const DWORD cchFolder = ::GetTempPathA(sizeof(szFolder), szFolder);
+    if (cchFolder == 0 || cchFolder >= sizeof(szFolder))
+        return nullptr;
+    // GetTempFileNameA makes a unique name and creates the file.
+    if (::GetTempFileNameA(szFolder, "sec", 0, szPath) == 0)
+    {
+        szPath[0] = '\0';
+        return nullptr;
+    }
+    CFile* pFile = new (std::nothrow) CFile;
+    if (pFile != nullptr && pFile->Open(szPath, CFile::modeCreate | CFile::modeReadWrite, nullptr))
+        return pFile;
+    delete pFile;
+    try
+    {
+        CFile::Remove(szPath);
+    }
+    catch (const CFileException&)
+    {
+    }
+    return nullptr;
+}
+
+// Copies a text into a fixed field, cut to fit, always terminated.
+template <size_t N> static void CopyText(char (&szField)[N], const char* pszText)
+{
+    size_t i = 0;
+    for (; i + 1 < N && pszText[i] != '\0'; i++)
+        szField[i] = pszText[i];
+    szField[i] = '\0';
+}
+
+extern "C" {
+
+void* jpeg_get_small(j_common_ptr, size_t cbObject)
+{
+    return std::malloc(cbObject);
+}
+
+void jpeg_free_small(j_common_ptr, void* pObject, size_t)
+{
+    std::free(pObject);
+}
+
+void* jpeg_get_large(j_common_ptr, size_t cbObject)
+{
+    if (cbObject == 0 || cbObject > MAX_IMAGE_BLOCK)
+        return nullptr; // the library reports it as out of memory
+    return AllocImageBlock(static_cast<DWORD>(cbObject));
+}
+
+void jpeg_free_large(j_common_ptr, void* pObject, size_t)
+{
+    FreeImageBlock(pObject);
+}
+
+size_t jpeg_mem_available(j_common_ptr cinfo, size_t, size_t, size_t cbAllocated)
+{
+    const long lCeiling = cinfo->mem->max_memory_to_use;
+    if (lCeiling <= 0 || static_cast<unsigned long>(lCeiling) <= cbAllocated)
+        return 0;
+    return static_cast<unsigned long>(lCeiling) - cbAllocated;
+}
+
+void jpeg_open_backing_store(j_common_ptr cinfo, backing_store_ptr info, long)
+{
+    char szPath[MAX_PATH];
+    CFile* pFile = CreateSpillFile(szPath);
+    if (pFile == nullptr)
+    {
+        CopyText(cinfo->err->msg_parm.s, szPath); // the file name of the message
+        ERREXIT(cinfo, JERR_TFILE_CREATE);
+    }
+    info->temp_file = reinterpret_cast<FILE*>(pFile);
+    CopyText(info->temp_name, szPath);
+    info->read_backing_store = ReadBackingStore;
+    info->write_backing_store = WriteBackingStore;
+    info->close_backing_store = CloseBackingStore;
+}
+
+long jpeg_mem_init(j_common_ptr)
+{
+    return JPEG_DEFAULT_MEMORY_CEILING;
+}
+
+void jpeg_mem_term(j_common_ptr)
+{
+}
+
+} // extern "C"

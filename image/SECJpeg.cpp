@@ -1,0 +1,291 @@
+// SECJpeg: a JPEG file into the SECImage picture.
+//
+// One read: an error manager and a decompression object on the stack, the
+// file source on the open file, the header, the picture's blocks sized from
+// it, the decompression parameters, then one scan line at a time through a
+// one-row buffer into the pixel block, top row first and packed; the colour
+// table from the decoder's colour map; finally the rows are aligned and
+// turned bottom-up in place. The host pieces (error manager, file source,
+// memory layer) are in JpegHost.cpp.
+#include "SECJpeg.h"
+
+#include <cstring>
+
+#include "ImageMemory.h"
+#include "JpegHost.h"
+
+IMPLEMENT_SERIAL(SECJpeg, CObject, 1)
+
+namespace
+{
+const DWORD INFO_HEADER_BYTES = sizeof(BITMAPINFOHEADER);
+const int PALETTE_COLORS = 256;
+
+// The decoder delivers colour pixels as blue, green, red (JCS_EXT_BGR), and
+// its colour map for that output has one row per output component in the
+// same order: row 0 blue, row 1 green, row 2 red.
+const int BGR_BLUE = 0, BGR_GREEN = 1, BGR_RED = 2;
+
+// How the decoder's scan lines become picture rows.
+enum RowKind
+{
+    ROW_BGR,          // colour, 3 bytes a pixel, copied as they come
+    ROW_INDEXES,      // colour reduced to colour-table indexes, 1 byte a pixel, copied
+    ROW_GRAY,         // gray levels, 1 byte a pixel, copied: the colour table is
+                      // the gray ramp, so each level is its own index
+    ROW_GRAY_AS_BGR,  // one gray sample a pixel, widened to blue = green = red
+    ROW_CMYK,         // cyan, magenta, yellow, black as ink (0: none)
+    ROW_INVERTED_CMYK // the same with every sample inverted (255: no ink), as
+                      // Adobe applications write them, told by their marker
+};
+
+// The output components the decoder delivers for a kind of row.
+int OutputComponents(RowKind kind)
+{
+    switch (kind)
+    {
+    case ROW_BGR: return 3;
+    case ROW_CMYK:
+    case ROW_INVERTED_CMYK: return 4;
+    default: return 1;
+    }
+}
+
+// a × b / 255, rounded: the share of one 8-bit amount in another.
+inline BYTE Scale255(unsigned a, unsigned b)
+{
+    return static_cast<BYTE>((a * b + 127) / 255);
+}
+
+// One scan line of dwWidth pixels into one packed picture row.
+void TransferRow(RowKind kind, const JSAMPLE* pIn, BYTE* pOut, DWORD dwWidth, DWORD cbRow)
+{
+    switch (kind)
+    {
+    case ROW_BGR:
+    case ROW_INDEXES:
+    case ROW_GRAY:
+        std::memcpy(pOut, pIn, cbRow);
+        break;
+    case ROW_GRAY_AS_BGR:
+        for (DWORD x = 0; x < dwWidth; x++, pOut += 3)
+            pOut[0] = pOut[1] = pOut[2] = pIn[x];
+        break;
+    case ROW_CMYK:
+        // What is left of each primary after its ink and the black ink.
+        for (DWORD x = 0; x < dwWidth; x++, pIn += 4, pOut += 3)
+        {
+            const unsigned nWhite = 255u - pIn[3];
+            pOut[0] = Scale255(255u - pIn[2], nWhite);
+            pOut[1] = Scale255(255u - pIn[1], nWhite);
+            pOut[2] = Scale255(255u - pIn[0], nWhite);
+        }
+        break;
+    case ROW_INVERTED_CMYK:
+        for (DWORD x = 0; x < dwWidth; x++, pIn += 4, pOut += 3)
+        {
+            pOut[0] = Scale255(pIn[2], pIn[3]);
+            pOut[1] = Scale255(pIn[1], pIn[3]);
+            pOut[2] = Scale255(pIn[0], pIn[3]);
+        }
+        break;
+    }
+}
+
+// The decompression parameters of every read. Most are the library's
+// defaults; they are set here so that a read does not depend on them.
+void SetDecodeParameters(jpeg_decompress_struct& cinfo, RowKind kind)
+{
+    switch (kind)
+    {
+    case ROW_BGR:
+    case ROW_INDEXES: cinfo.out_color_space = JCS_EXT_BGR; break;
+    case ROW_GRAY:
+    case ROW_GRAY_AS_BGR: cinfo.out_color_space = JCS_GRAYSCALE; break;
+    case ROW_CMYK:
+    case ROW_INVERTED_CMYK: cinfo.out_color_space = JCS_CMYK; break;
+    }
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 1;
+    cinfo.output_gamma = 1.0;
+    cinfo.buffered_image = FALSE;
+    cinfo.raw_data_out = FALSE;
+    cinfo.dct_method = JDCT_ISLOW;
+    cinfo.do_fancy_upsampling = TRUE;
+    cinfo.do_block_smoothing = TRUE;
+    // Gray levels need no reduction: the library's one-pass quantiser would
+    // move most of them to the level below (its 256 bins are not centred on
+    // the levels) and dither the difference.
+    cinfo.quantize_colors = kind == ROW_INDEXES;
+    cinfo.desired_number_of_colors = PALETTE_COLORS;
+    cinfo.two_pass_quantize = TRUE;
+    cinfo.dither_mode = JDITHER_FS;
+    cinfo.colormap = nullptr;
+}
+} // namespace
+
+SECJpeg::SECJpeg() : m_dwBitsSize(0), m_bReduceColors(m_nScreenColors != 0)
+{
+}
+
+SECJpeg::~SECJpeg()
+{
+}
+
+// Colour and grayscale files become 8-bit pictures on a palette screen.
+// CMYK and YCCK files stay 24-bit: the decoder cannot reduce their colours,
+// only their ink planes.
+BOOL SECJpeg::ReducesColors(const jpeg_decompress_struct& cinfo) const
+{
+    const BOOL bFourInks = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    return m_bReduceColors && m_nScreenColors != 0 && !bFourInks;
+}
+
+BOOL SECJpeg::AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo)
+{
+    m_dwPixelsWide = cinfo.image_width;
+    m_dwPixelsHigh = cinfo.image_height;
+    if (m_dwPixelsWide == 0 || m_dwPixelsHigh == 0 || m_dwPixelsWide > 0x7FFFFFFF || m_dwPixelsHigh > 0x7FFFFFFF)
+        return FALSE;
+    m_nPixelDepth = ReducesColors(cinfo) ? 8 : 24;
+    m_wTableEntries = static_cast<WORD>(m_nPixelDepth == 8 ? PALETTE_COLORS : 0);
+
+    m_pInfoHeader =
+        static_cast<BITMAPINFOHEADER*>(AllocImageBlock(INFO_HEADER_BYTES + m_wTableEntries * sizeof(RGBQUAD)));
+    if (m_pInfoHeader == nullptr)
+        return FALSE;
+    m_pInfoHeader->biSize = INFO_HEADER_BYTES;
+    m_pInfoHeader->biWidth = static_cast<LONG>(m_dwPixelsWide);
+    m_pInfoHeader->biHeight = static_cast<LONG>(m_dwPixelsHigh); // positive: bottom row first
+    m_pInfoHeader->biPlanes = 1;
+    m_pInfoHeader->biBitCount = static_cast<WORD>(m_nPixelDepth);
+    m_pInfoHeader->biCompression = BI_RGB;
+    m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(m_pInfoHeader) + INFO_HEADER_BYTES);
+
+    // Sized for aligned rows: the packed rows are widened in place later.
+    const DWORD cbRow = AlignedRowBytes(static_cast<DWORD>(m_nPixelDepth), m_dwPixelsWide);
+    if (cbRow == 0 || !MultiplySize(cbRow, m_dwPixelsHigh, &m_dwBitsSize))
+        return FALSE;
+    m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(m_dwBitsSize));
+    return m_pPixelBits != nullptr;
+}
+
+BOOL SECJpeg::DecodeFromFile(CFile* pFile)
+{
+    ReleaseContents();
+    m_dwBitsSize = 0;
+
+    JpegErrorManager errorManager;
+    if (ReadJpeg(pFile, errorManager) && ReverseRowOrder() && AlignRows())
+        return TRUE;
+
+    // A failed read keeps nothing of what it had begun.
+    ReleaseContents();
+    m_dwBitsSize = 0;
+    if (errorManager.bFileFailed)
+        throw CFileException(errorManager.nFileCause, errorManager.lFileOsError, pFile->GetFilePath());
+    return FALSE;
+}
+
+// The frame that a fatal decoder error jumps back to. It and DecodeJpeg,
+// which runs the decoder, own no object with a destructor.
+BOOL SECJpeg::ReadJpeg(CFile* pFile, JpegErrorManager& errorManager)
+{
+    jpeg_decompress_struct cinfo;
+    cinfo.err = InitJpegErrorManager(errorManager);
+    if (setjmp(errorManager.jumpBack) != 0)
+        return FALSE; // the error manager has destroyed the decompression object
+    return DecodeJpeg(pFile, cinfo);
+}
+
+// Decodes into the picture blocks, top row first, with packed rows. Any
+// return destroys the decompression object; a fatal error leaves by the
+// error manager's jump instead.
+BOOL SECJpeg::DecodeJpeg(CFile* pFile, jpeg_decompress_struct& cinfo)
+{
+    jpeg_create_decompress(&cinfo);
+    InstallJpegFileSource(&cinfo, pFile);
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return FALSE;
+    }
+
+    RowKind kind;
+    const J_COLOR_SPACE space = cinfo.jpeg_color_space;
+    if (cinfo.num_components == 1 && space == JCS_GRAYSCALE)
+        kind = ReducesColors(cinfo) ? ROW_GRAY : ROW_GRAY_AS_BGR;
+    else if (cinfo.num_components == 3 && (space == JCS_YCbCr || space == JCS_RGB))
+        kind = ReducesColors(cinfo) ? ROW_INDEXES : ROW_BGR;
+    else if (cinfo.num_components == 4 && (space == JCS_CMYK || space == JCS_YCCK))
+        kind = cinfo.saw_Adobe_marker ? ROW_INVERTED_CMYK : ROW_CMYK;
+    else
+    {
+        // Two components, or five and more: nothing says what they mean.
+        jpeg_destroy_decompress(&cinfo);
+        return FALSE;
+    }
+
+    if (!AllocateBitmapFromHeader(cinfo))
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return FALSE;
+    }
+    SetDecodeParameters(cinfo, kind);
+
+    // Multi-scan files and two-pass colour reduction consume the whole file
+    // in here, or make their first pass over the picture.
+    jpeg_start_decompress(&cinfo);
+
+    const DWORD cbRow = PackedRowBytes(static_cast<DWORD>(m_nPixelDepth), m_dwPixelsWide);
+    if (cinfo.output_width != m_dwPixelsWide || cinfo.output_height != m_dwPixelsHigh ||
+        cinfo.output_components != OutputComponents(kind) || cbRow == 0)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return FALSE;
+    }
+    const JDIMENSION nStride = cinfo.output_width * static_cast<JDIMENSION>(cinfo.output_components);
+    JSAMPARRAY ppRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, nStride, 1);
+
+    // Each row is copied only while the pixel block has room for all of it.
+    BYTE* pOut = m_pPixelBits;
+    DWORD cbFree = m_dwBitsSize;
+    while (cinfo.output_scanline < cinfo.output_height)
+    {
+        if (jpeg_read_scanlines(&cinfo, ppRow, 1) != 1 || cbRow > cbFree)
+        {
+            jpeg_destroy_decompress(&cinfo);
+            return FALSE;
+        }
+        TransferRow(kind, ppRow[0], pOut, m_dwPixelsWide, cbRow);
+        pOut += cbRow;
+        cbFree -= cbRow;
+    }
+
+    if (kind == ROW_INDEXES && cinfo.colormap != nullptr && cinfo.out_color_components == 3)
+    {
+        // The colours the decoder chose; the entries past them stay zero.
+        int nColors = cinfo.actual_number_of_colors;
+        if (nColors > m_wTableEntries)
+            nColors = m_wTableEntries;
+        for (int i = 0; i < nColors; i++)
+        {
+            RGBQUAD& entry = m_pColorTable[i];
+            entry.rgbBlue = cinfo.colormap[BGR_BLUE][i];
+            entry.rgbGreen = cinfo.colormap[BGR_GREEN][i];
+            entry.rgbRed = cinfo.colormap[BGR_RED][i];
+        }
+    }
+    else if (kind == ROW_GRAY)
+    {
+        for (int i = 0; i < m_wTableEntries; i++)
+        {
+            RGBQUAD& entry = m_pColorTable[i];
+            entry.rgbBlue = entry.rgbGreen = entry.rgbRed = static_cast<BYTE>(i);
+        }
+    }
+
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return TRUE;
+}

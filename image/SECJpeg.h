@@ -1,0 +1,52 @@
+// SECJpeg: JPEG/JFIF files, decoded by libjpeg (the release-6 interface of
+// libjpeg-turbo): baseline, extended sequential, progressive and
+// arithmetic-coded files of 8-bit precision with one, three or four
+// components.
+//
+// What a read gives:
+// - on a screen of more than 256 colours, a 24-bit picture (blue, green,
+//   red in each pixel), grayscale files with blue = green = red;
+// - on a palette screen, an 8-bit picture with a 256-entry colour table:
+//   colour files reduced by the decoder's two-pass quantiser (colours chosen
+//   from the whole picture, Floyd-Steinberg dithering), grayscale files with
+//   their exact gray levels as indexes into the gray ramp (entry i is
+//   (i, i, i));
+// - CMYK and YCCK files (print workflows) converted to red, green and blue,
+//   24-bit on every screen: a palette screen draws them through the
+//   halftone palette;
+// - rows bottom-up and 4-byte aligned, as every SECImage holds them.
+// A file of another kind (two components, 12-bit samples, no image) and a
+// broken file whose decoding hits a fatal error are failed reads; a file cut
+// short loads with what it holds. A failed read leaves the object empty.
+#pragma once
+
+#include "SECImage.h"
+
+struct jpeg_decompress_struct;
+struct JpegErrorManager;
+
+class SECJpeg : public SECImage
+{
+    DECLARE_SERIAL(SECJpeg)
+
+public:
+    SECJpeg();
+    ~SECJpeg() override;
+
+    // Reads the JPEG file from its current position.
+    BOOL DecodeFromFile(CFile* pFile) override;
+
+    // Sizes the picture from the header the decoder has read and allocates
+    // the header block (with its colour table) and the pixel block for
+    // packed rows; FALSE when the picture is too large or the memory cannot
+    // be had.
+    BOOL AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo);
+
+    DWORD m_dwBitsSize;   // bytes of the pixel block of the current read
+    BOOL m_bReduceColors; // reduce colour files to a palette on a palette screen
+
+private:
+    BOOL ReducesColors(const jpeg_decompress_struct& cinfo) const;
+    BOOL ReadJpeg(CFile* pFile, JpegErrorManager& errorManager);
+    BOOL DecodeJpeg(CFile* pFile, jpeg_decompress_struct& cinfo);
+};
