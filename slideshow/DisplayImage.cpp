@@ -2,6 +2,9 @@
 
 #include <memory>
 
+#include "../image/SECPcx.h"
+#include "../image/SECTarga.h"
+
 PictureFormat FormatOfPath(LPCSTR pszPath)
 {
     CString strLower(pszPath);
@@ -21,6 +24,10 @@ static std::unique_ptr<SECImage> CreateFormatObject(PictureFormat format)
 {
     switch (format)
     {
+    case FORMAT_PCX:
+        return std::unique_ptr<SECImage>(new SECPcx);
+    case FORMAT_TARGA:
+        return std::unique_ptr<SECImage>(new SECTarga);
     default:
         return nullptr;
     }
