@@ -465,7 +465,16 @@ inline BOOL SECTarga::ReadPixel(BYTE* pBgr)
 BOOL SECTarga::DecodePlainRows()
 {
     BYTE* pOut = m_pPixelBits;
-    const DWORD dwPixels = m_dwPixelsWide * m_dwPixelsHigh; // checked against the block
+    // Three bytes a pixel fit in the pixel block, so no product here overflows.
+    const DWORD dwPixels = m_dwPixelsWide * m_dwPixelsHigh;
+    if (m_pixelKind == PIXEL_BGR)
+    {
+        // Stored as held: byte for byte.
+        for (DWORD i = 0; i < dwPixels * 3; i++)
+            if (ReadBuffered(pOut + i, 1) != 1)
+                return FALSE;
+        return TRUE;
+    }
     for (DWORD i = 0; i < dwPixels; i++, pOut += 3)
         if (!ReadPixel(pOut))
             return FALSE;
