@@ -24,4 +24,16 @@ $im -size 360x540 xc:'#f4efe1' \
     -fill '#f1c40f' -draw 'polygon 60,510 180,280 300,510' \
     -colors 64 -type Palette BMP3:"$out/poster.bmp"
 
+# A Targa picture, run-length encoded and stored top row first: a night
+# harbour with its lights.
+$im -size 800x500 gradient:'#050a1e'-'#1d3557' \
+    -fill '#0b132b' -draw 'rectangle 0,360 800,500' \
+    -fill '#f4d35e' -draw 'circle 120,80 132,80' \
+    -fill '#2a2a3a' -draw 'rectangle 480,220 560,360' -draw 'rectangle 580,180 640,360' \
+    -fill '#ffbe0b' -draw 'rectangle 500,240 510,250' -draw 'rectangle 530,280 540,290' -draw 'rectangle 600,200 610,210' \
+    -type TrueColor -orient TopLeft -compress RLE TGA:"$out/harbour.tga"
+
+# A PCX picture of 256 colours: a fractal landscape.
+$im -seed 11 -size 512x384 plasma:'#2d6a4f'-'#d8f3dc' -colors 256 -type Palette PCX:"$out/meadow.pcx"
+
 touch "$out/.complete"
