@@ -536,6 +536,8 @@ BOOL SECTarga::DecodeFromFile(CFile* pFile)
     DWORD cbPixels = 0;
     if (!MultiplySize(m_dwPixelsHigh, m_dwAlignedWidth, &cbPixels) || !MultiplySize(cbPixels, 3, &cbPixels))
         return FailDecode();
+    FreeImageBlock(m_pPixelBits);
+    m_bRowsAligned = FALSE; // the rows are decoded packed
     m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbPixels));
     if (m_pPixelBits == nullptr)
         return FailDecode();
