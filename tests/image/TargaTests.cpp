@@ -148,12 +148,6 @@ TEST_CASE("SECTarga is a serializable class of its own")
     delete pMade;
 }
 
-TEST_CASE("The five-bit expansion table is i x 255 / 31 rounded")
-{
-    for (int i = 0; i < 32; i++)
-        CHECK(SECTarga::s_abFiveBits[i] == (i * 255 * 2 + 31) / 62);
-}
-
 TEST_CASE("A plain 24-bit file stored bottom-up gives its own bytes in aligned rows")
 {
     TgaHeader h;
@@ -499,19 +493,13 @@ TEST_CASE("A TGA 2.0 file: the extension area and its blocks are read and kept, 
     CHECK(std::string(image.m_szSignature) == "TRUEVISION-XFILE.");
     CHECK(image.m_dwDevDirOffset == f.dwDirectory);
     CHECK(image.m_dwExtensionOffset == f.dwExtension);
+    // A field in each stretch of the area: one out of place shifts the rest.
     const TGAEXTENSION& e = image.m_extension;
     CHECK(e.wSize == 495);
-    CHECK(std::string(e.szAuthorName) == "Ann Author");
     CHECK(std::string(e.szAuthorComments) == "A comment");
-    CHECK(e.awDateTime[2] == 1999);
     CHECK(e.awDateTime[5] == 58);
-    CHECK(std::string(e.szJobName) == "The job");
-    CHECK(e.awJobTime[2] == 3);
     CHECK(std::string(e.szSoftwareId) == "Painter");
-    CHECK(e.wSoftwareVersion == 410);
     CHECK(e.bSoftwareLetter == 'b');
-    CHECK(e.dwKeyColor == 0xFF00FF00);
-    CHECK(e.awAspectRatio[0] == 4);
     CHECK(e.awGamma[1] == 10);
     CHECK(e.bAttributesType == 3);
     REQUIRE(image.m_pScanLineTable != nullptr);
@@ -589,6 +577,23 @@ Bytes LE32(DWORD v)
 {
     return ByteWriter().u32(v).data;
 }
+
+// A 2 x 2 24-bit file changed by change, with 64 bytes of data after the
+// header (and after the ID and the colour map the change asks for).
+template <typename Change> Bytes Changed(Change change)
+{
+    TgaHeader h;
+    h.width = 2;
+    h.height = 2;
+    change(h);
+    Bytes id(h.idLength, 'i');
+    Bytes map(h.mapType != 0 ? h.mapLength * ((h.mapEntryBits + 7u) / 8) : 0, 'm');
+    if (map.size() > 1000)
+        map.resize(1000); // longer than the rest of the file
+    if (id.size() > 10)
+        id.resize(10);
+    return BuildTga(h, Bytes(64, 0), id, map);
+}
 } // namespace
 
 TEST_CASE("Cuts of a TGA 2.0 file: short of the picture refused, otherwise an original-format file")
@@ -625,43 +630,6 @@ TEST_CASE("Hostile headers and trailers are refused")
         const char* what;
         Bytes file;
     };
-    TgaHeader huge = h;
-    huge.width = huge.height = 65535;
-    TgaHeader big = h;
-    big.width = big.height = 9000; // 243 MB of pixels: more than the file holds
-    TgaHeader bigRle = big;
-    bigRle.type = 10;
-    TgaHeader zeroWide = h;
-    zeroWide.width = 0;
-    TgaHeader zeroHigh = h;
-    zeroHigh.height = 0;
-    TgaHeader idPast = h;
-    idPast.idLength = 255;
-    TgaHeader mapPast = h;
-    mapPast.mapType = 1;
-    mapPast.mapLength = 65535;
-    mapPast.mapEntryBits = 255;
-    TgaHeader noData = h;
-    noData.type = 0;
-    TgaHeader huffman = h;
-    huffman.type = 32;
-    TgaHeader eightBitColour = h;
-    eightBitColour.depth = 8;
-    TgaHeader deepGrey = h;
-    deepGrey.type = 3;
-    deepGrey.depth = 24;
-    TgaHeader noMap = h;
-    noMap.type = 1;
-    noMap.depth = 8;
-    TgaHeader oddMap = noMap;
-    oddMap.mapType = 1;
-    oddMap.mapLength = 2;
-    oddMap.mapEntryBits = 8;
-    TgaHeader wideIndex = oddMap;
-    wideIndex.mapEntryBits = 24;
-    wideIndex.depth = 24;
-    TgaHeader deepPixels = h;
-    deepPixels.depth = 255;
     TgaHeader rle = h;
     rle.type = 10;
 
@@ -678,21 +646,26 @@ TEST_CASE("Hostile headers and trailers are refused")
 
     const Case cases[] = {
         { "a whole 1 x 1 picture shorter than a footer", Bytes(onePixel.begin(), onePixel.begin() + 21) },
-        { "65535 x 65535 pixels", BuildTga(huge, Bytes(64, 0)) },
-        { "9000 x 9000 plain pixels in 64 bytes", BuildTga(big, Bytes(64, 0)) },
-        { "9000 x 9000 encoded pixels in 64 bytes", BuildTga(bigRle, Bytes(64, 0)) },
-        { "no width", BuildTga(zeroWide, Bytes(64, 0)) },
-        { "no height", BuildTga(zeroHigh, Bytes(64, 0)) },
-        { "an ID longer than the file", BuildTga(idPast, Bytes(64, 0)) },
-        { "a colour map longer than the file", BuildTga(mapPast, Bytes(64, 0)) },
-        { "image type 0: no pixels", BuildTga(noData, Bytes(64, 0)) },
-        { "image type 32", BuildTga(huffman, Bytes(64, 0)) },
-        { "8-bit true colour", BuildTga(eightBitColour, Bytes(64, 0)) },
-        { "24-bit grey", BuildTga(deepGrey, Bytes(64, 0)) },
-        { "indices without a colour map", BuildTga(noMap, Bytes(64, 0)) },
-        { "a colour map of 8-bit entries", BuildTga(oddMap, Bytes(64, 0), {}, { 1, 2 }) },
-        { "24-bit indices", BuildTga(wideIndex, Bytes(64, 0), {}, Bytes(6, 1)) },
-        { "255-bit pixels", BuildTga(deepPixels, Bytes(4096, 0)) },
+        { "65535 x 65535 pixels", Changed([](TgaHeader& x) { x.width = x.height = 65535; }) },
+        // 243 MB of pixels: more than the file holds.
+        { "9000 x 9000 plain pixels in 64 bytes", Changed([](TgaHeader& x) { x.width = x.height = 9000; }) },
+        { "9000 x 9000 encoded pixels in 64 bytes",
+          Changed([](TgaHeader& x) { x.width = x.height = 9000; x.type = 10; }) },
+        { "no width", Changed([](TgaHeader& x) { x.width = 0; }) },
+        { "no height", Changed([](TgaHeader& x) { x.height = 0; }) },
+        { "an ID longer than the file", Changed([](TgaHeader& x) { x.idLength = 255; }) },
+        { "a colour map longer than the file",
+          Changed([](TgaHeader& x) { x.mapType = 1; x.mapLength = 65535; x.mapEntryBits = 255; }) },
+        { "image type 0: no pixels", Changed([](TgaHeader& x) { x.type = 0; }) },
+        { "image type 32", Changed([](TgaHeader& x) { x.type = 32; }) },
+        { "8-bit true colour", Changed([](TgaHeader& x) { x.depth = 8; }) },
+        { "24-bit grey", Changed([](TgaHeader& x) { x.type = 3; }) },
+        { "indices without a colour map", Changed([](TgaHeader& x) { x.type = 1; x.depth = 8; }) },
+        { "a colour map of 8-bit entries",
+          Changed([](TgaHeader& x) { x.type = 1; x.depth = 8; x.mapType = 1; x.mapLength = 2; x.mapEntryBits = 8; }) },
+        { "24-bit indices",
+          Changed([](TgaHeader& x) { x.type = 1; x.mapType = 1; x.mapLength = 2; x.mapEntryBits = 24; }) },
+        { "255-bit pixels", Changed([](TgaHeader& x) { x.depth = 255; }) },
         { "plain pixels cut short", BuildTga(h, Bytes(11, 0)) },
         // Long enough for one packet a row, but the second row's run lacks its value.
         { "encoded pixels cut short", BuildTga(rle, { 0x01, 1, 2, 3, 4, 5, 6, 0x81, 1 }) },
