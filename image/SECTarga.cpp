@@ -28,7 +28,7 @@ namespace
 const DWORD HEADER_BYTES = 18;
 const DWORD FOOTER_BYTES = 26;
 const DWORD SIGNATURE_BYTES = 18;
-const char SIGNATURE[SIGNATURE_BYTES + 1] = "TRUEVISION-XFILE."; // and its zero byte
+const char SIGNATURE[SIGNATURE_BYTES] = "TRUEVISION-XFILE."; // and its zero byte
 const DWORD EXTENSION_BYTES = 495;
 const DWORD TAG_BYTES = 10; // tag number, data offset, data size
 const DWORD COLOR_CORRECTION_BYTES = 256 * 4 * 2;
