@@ -480,10 +480,10 @@ DWORD SECImage::RefillReadBuffer()
     return m_dwIoFill;
 }
 
-// Delivers up to dwCount bytes and returns how many it delivered. The buffer
-// is refilled as soon as its last byte has gone out; at the end of the file
-// the refill finds nothing and the count comes back short.
-DWORD SECImage::ReadBuffered(void* pDst, DWORD dwCount)
+// ReadBuffered's general case. The buffer is refilled as soon as its last
+// byte has gone out; at the end of the file the refill finds nothing and the
+// count comes back short.
+DWORD SECImage::ReadBufferedFromFile(void* pDst, DWORD dwCount)
 {
     if (m_pCurrentFile == nullptr)
         return 0;

@@ -80,7 +80,20 @@ public:
     // A read buffer over m_pCurrentFile for decoders that read byte by byte.
     BOOL BeginBufferedIo(DWORD dwSize, WORD wMode);
     DWORD RefillReadBuffer();
-    DWORD ReadBuffered(void* pDst, DWORD dwCount);
+    // Delivers up to dwCount bytes and returns how many it delivered. The
+    // decoders' usual call, one byte that is not the buffer's last, is
+    // served here without a call; everything else (refills, the end of the
+    // file, unbuffered reading) by ReadBufferedFromFile.
+    DWORD ReadBuffered(void* pDst, DWORD dwCount)
+    {
+        if (dwCount == 1 && m_dwIoPos + 1 < m_dwIoFill)
+        {
+            *static_cast<BYTE*>(pDst) = m_pIoBuffer[m_dwIoPos++];
+            return 1;
+        }
+        return ReadBufferedFromFile(pDst, dwCount);
+    }
+    DWORD ReadBufferedFromFile(void* pDst, DWORD dwCount);
     void EndBufferedIo();
 
     // The BMP reader that SECDib::DecodeFromFile runs.

@@ -4,7 +4,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/build/samples"
 # The stamp names the set: a new set of pictures gets a new stamp.
-stamp="$out/.complete-with-jpeg"
+stamp="$out/.complete-bmp-jpeg-tga-pcx"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$out"
 im=/usr/bin/convert
@@ -39,5 +39,17 @@ $im -size 1280x960 gradient:'#0f1840'-'#f3a15a' \
     -fill '#f0c040' -draw 'polygon 355,636 355,470 430,610' \
     -fill '#fff2c0' -draw 'rectangle 925,660 935,900' \
     -blur 0x1.2 -quality 88 -interlace JPEG "$out/harbour.jpg"
+
+# A Targa picture, run-length encoded and stored top row first: a night
+# harbour with its lights.
+$im -size 800x500 gradient:'#050a1e'-'#1d3557' \
+    -fill '#0b132b' -draw 'rectangle 0,360 800,500' \
+    -fill '#f4d35e' -draw 'circle 120,80 132,80' \
+    -fill '#2a2a3a' -draw 'rectangle 480,220 560,360' -draw 'rectangle 580,180 640,360' \
+    -fill '#ffbe0b' -draw 'rectangle 500,240 510,250' -draw 'rectangle 530,280 540,290' -draw 'rectangle 600,200 610,210' \
+    -type TrueColor -orient TopLeft -compress RLE TGA:"$out/harbour.tga"
+
+# A PCX picture of 256 colours: a fractal landscape.
+$im -seed 11 -size 512x384 plasma:'#2d6a4f'-'#d8f3dc' -colors 256 -type Palette PCX:"$out/meadow.pcx"
 
 touch "$stamp"

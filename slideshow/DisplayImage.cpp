@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "../image/SECJpeg.h"
+#include "../image/SECPcx.h"
+#include "../image/SECTarga.h"
 
 PictureFormat FormatOfPath(LPCSTR pszPath)
 {
@@ -25,6 +27,10 @@ static std::unique_ptr<SECImage> CreateFormatObject(PictureFormat format)
     {
     case FORMAT_JPEG:
         return std::unique_ptr<SECImage>(new SECJpeg);
+    case FORMAT_PCX:
+        return std::unique_ptr<SECImage>(new SECPcx);
+    case FORMAT_TARGA:
+        return std::unique_ptr<SECImage>(new SECTarga);
     default:
         return nullptr;
     }
