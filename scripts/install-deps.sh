@@ -10,6 +10,7 @@ PACKAGES="
     xvfb xdotool x11-apps x11-xkb-utils imagemagick libjpeg-turbo-progs
     python3
     doctest-dev libstb-dev
+    clang libclang-rt-14-dev llvm
 "
 
 missing=""

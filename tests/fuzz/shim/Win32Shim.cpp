@@ -43,7 +43,7 @@ struct BlockHeader
 
 // Larger blocks fail as on a machine short of memory: a fuzzed header that
 // claims a huge picture costs no time, and the failure paths get exercised.
-static const size_t MAX_BLOCK = 4u << 20;
+static const size_t MAX_BLOCK = 1u << 20;
 
 HGLOBAL GlobalAlloc(UINT, size_t cb)
 {
