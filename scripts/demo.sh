@@ -18,14 +18,7 @@ if [ -n "${DISPLAY:-}" ]; then
     exec "$WINE" "$root/build/win64/Vistel.scr" /s
 fi
 
-state=$(mktemp -d)
-cleanup() {
-    "$WINESERVER" -k 2>/dev/null || true
-    kill "$(cat "$state/x.pid")" 2>/dev/null || true
-    rm -rf "$state"
-}
-trap cleanup EXIT
-export DISPLAY=":$(start_xvfb 24 "$state/x.pid")"
+start_session
 
 "$WINE" "$root/build/win64/Vistel.scr" /s &
 saver=$!

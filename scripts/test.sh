@@ -7,21 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/wine-env.sh"
 ensure_prefix
 
-state=$(mktemp -d)
-cleanup() {
-    "$WINESERVER" -k 2>/dev/null || true
-    for pid in "$state"/*.pid; do kill "$(cat "$pid")" 2>/dev/null || true; done
-    rm -rf "$state"
-}
-trap cleanup EXIT
-
-export DISPLAY=":$(start_xvfb 24 "$state/x24.pid")"
-export VISTEL_DISPLAY8=":$(start_xvfb 8 "$state/x8.pid")"
-"$WINESERVER" -p 2>/dev/null || true # it may be up already
-# Warm the prefix so that the first timed test does not pay for its updates,
-# and start the desktop process with a window: services that Wine starts
-# for the first window must not inherit a test's output pipe.
-"$WINE" "$root/build/win64/tests/probe.exe" activate 100 >/dev/null 2>&1 || true
+start_session
 
 cd "$root/build/win64"
 # Extra arguments go to CTest (for example -R image to run some tests only).

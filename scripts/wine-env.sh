@@ -34,3 +34,24 @@ start_xvfb() { # depth pid-file
     rm -f "$fifo"
     echo "$display"
 }
+
+# A session for the saver's tests: private X servers (DISPLAY 24-bit,
+# VISTEL_DISPLAY8 8-bit), a wineserver that stays up, and Wine's desktop
+# started before any test. end_session stops them all.
+start_session() {
+    session_state=$(mktemp -d)
+    trap end_session EXIT
+    export DISPLAY=":$(start_xvfb 24 "$session_state/x24.pid")"
+    export VISTEL_DISPLAY8=":$(start_xvfb 8 "$session_state/x8.pid")"
+    "$WINESERVER" -p 2>/dev/null || true # it may be up already
+    # Warm the prefix so that the first timed test does not pay for its
+    # updates, and start the desktop process with a window: services that
+    # Wine starts for the first window must not inherit a test's output pipe.
+    "$WINE" "$VISTEL_ROOT/build/win64/tests/probe.exe" activate 100 >/dev/null 2>&1 || true
+}
+
+end_session() {
+    "$WINESERVER" -k 2>/dev/null || true
+    for pid in "$session_state"/*.pid; do kill "$(cat "$pid")" 2>/dev/null || true; done
+    rm -rf "$session_state"
+}
