@@ -1,3 +1,4 @@
+#define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
 #include "String.h"
@@ -12,39 +13,30 @@ TEST_CASE("CString formats with printf rules, however long the result")
     CHECK(str.Right(4) == "|end");
 }
 
-TEST_CASE("CString lower-cases ASCII letters only")
+TEST_CASE("CString lower-cases ASCII letters only, and Right takes at most the whole text")
 {
     CString str("C:\\Photos\\PHOTO.JPEG \xC9");
     str.MakeLower();
     CHECK(str == "c:\\photos\\photo.jpeg \xC9");
-}
-
-TEST_CASE("CString::Right takes the tail, or everything when the text is shorter")
-{
-    CString str("x.jfif");
-    CHECK(str.Right(4) == "jfif");
-    CHECK(str.Right(3) == "fif");
-    CHECK(str.Right(10) == "x.jfif");
-    CHECK(str.Right(0) == "");
+    const CString name("x.jfif");
+    CHECK(name.Right(4) == "jfif");
+    CHECK(name.Right(10) == "x.jfif");
+    CHECK(name.Right(0) == "");
     CHECK(CString().Right(3) == "");
 }
 
-TEST_CASE("CString buffers take text written by the system")
+TEST_CASE("CString buffers take text written by the system; strings join and compare")
 {
     CString str("old");
     const UINT nLength = ::GetWindowsDirectoryA(str.GetBuffer(MAX_PATH), MAX_PATH);
     str.ReleaseBuffer();
     CHECK(str.GetLength() == static_cast<int>(nLength));
     CHECK(str.GetAt(1) == ':');
-
     CString cut("abcdef");
     cut.GetBuffer(2);
     cut.ReleaseBuffer(2);
     CHECK(cut == "ab");
-}
 
-TEST_CASE("CString joins and compares")
-{
     CString folder("D:\\Photos");
     folder += '\\';
     CString path = folder + "a.jpg";

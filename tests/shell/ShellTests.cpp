@@ -1,5 +1,8 @@
-// The shell's window procedures and framework bridges, driven in-process
-// with messages sent straight to a window of the saver's class.
+// The shell's edge logic that the real saver's input cannot reach, driven
+// in-process with messages sent straight to a window of the saver's class:
+// the framework bridge, erasing and palettes, the rules for power and
+// closing-time messages, and the handle parser. The closing rules for key,
+// button and mouse input are proven on the real saver by the end-to-end tests.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
@@ -56,23 +59,21 @@ TEST_CASE("The window bridge brings the framework up for the window's life")
     CHECK(s_saverWnd.m_hWnd == hWnd);
     CHECK(AfxGetThread() != nullptr);
     CHECK(s_hooks == std::vector<std::string>{ "load (framework up)", "start" });
-
     ::DestroyWindow(hWnd);
     CHECK(s_saverWnd.m_hWnd == nullptr);
     CHECK(AfxGetThread() == nullptr);
     TakeCloseRequest(hWnd);
 }
 
-TEST_CASE("Erasing and palette messages follow the window object's fields")
+TEST_CASE("Erasing, palette and paint messages follow the window object's fields")
 {
     HWND hWnd = CreateSaverClassWindow();
-    // Erase into a bitmap of the window's size, filled white first.
+    // Erase into a white bitmap of the window's size.
     HDC hDC = ::CreateCompatibleDC(nullptr);
     HBITMAP hBitmap = ::CreateBitmap(64, 48, 1, 32, nullptr);
     HGDIOBJ hOldBitmap = ::SelectObject(hDC, hBitmap);
     const RECT rcAll = { 0, 0, 64, 48 };
     ::FillRect(hDC, &rcAll, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-
     s_saverWnd.m_bEraseToBlack = FALSE;
     CHECK(::SendMessageA(hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hDC), 0) == TRUE);
     CHECK(::GetPixel(hDC, 10, 10) == RGB(255, 255, 255));
@@ -97,75 +98,41 @@ TEST_CASE("Erasing and palette messages follow the window object's fields")
     ::DestroyWindow(hWnd);
 }
 
-TEST_CASE("The closing rules of the full-screen saver")
+TEST_CASE("Power messages, activation, characters and input while closing: which ask to close")
 {
-    g_bPreview = FALSE;
     HWND hWnd = CreateSaverClassWindow();
     TakeCloseRequest(hWnd);
-
-    SUBCASE("presses, power events and losing activation ask to close")
+    const struct { const char* what; BOOL bClosing; UINT message; WPARAM wParam; bool closes; } cases[] = {
+        { "a critical resume", FALSE, WM_POWER, PWR_CRITICALRESUME, true },
+        { "a resume from suspension", FALSE, WM_POWER, PWR_SUSPENDRESUME, false },
+        { "gaining activation", FALSE, WM_ACTIVATEAPP, TRUE, false },
+        { "a character", FALSE, WM_CHAR, 'a', false },
+        { "a key press once closing", TRUE, WM_KEYDOWN, 'A', false },
+        { "losing activation once closing", TRUE, WM_ACTIVATEAPP, FALSE, false },
+    };
+    for (const auto& c : cases)
     {
-        for (UINT message : { WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN })
-        {
-            ::SendMessageA(hWnd, message, 0, 0);
-            CHECK(TakeCloseRequest(hWnd));
-        }
-        ::SendMessageA(hWnd, WM_ACTIVATEAPP, FALSE, 0);
-        CHECK(TakeCloseRequest(hWnd));
-        ::SendMessageA(hWnd, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
-        CHECK(TakeCloseRequest(hWnd));
-        ::SendMessageA(hWnd, WM_POWER, PWR_CRITICALRESUME, 0);
-        CHECK(TakeCloseRequest(hWnd));
-    }
-    SUBCASE("other input and system events leave the saver alone")
-    {
-        for (UINT message : { WM_KEYUP, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEWHEEL, WM_CHAR })
-            ::SendMessageA(hWnd, message, 0, 0);
-        ::SendMessageA(hWnd, WM_ACTIVATEAPP, TRUE, 0);
-        ::SendMessageA(hWnd, WM_POWER, PWR_SUSPENDRESUME, 0);
-        CHECK_FALSE(TakeCloseRequest(hWnd));
-        CHECK(::SendMessageA(hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hWnd), HTCLIENT) == TRUE);
-    }
-    SUBCASE("while a password dialog is open no input asks to close")
-    {
-        g_bVerifying = TRUE;
-        ::SendMessageA(hWnd, WM_KEYDOWN, 'A', 0);
-        ::SendMessageA(hWnd, WM_ACTIVATEAPP, FALSE, 0);
-        g_bVerifying = FALSE;
-        CHECK_FALSE(TakeCloseRequest(hWnd));
-    }
-    SUBCASE("once closing, timer ticks are dropped and input goes to the default handling")
-    {
-        g_bClosing = TRUE;
-        ::SendMessageA(hWnd, WM_KEYDOWN, 'A', 0);
-        CHECK_FALSE(TakeCloseRequest(hWnd));
+        const std::string what = c.what;
+        CAPTURE(what);
+        g_bClosing = c.bClosing;
+        ::SendMessageA(hWnd, c.message, c.wParam, 0);
         g_bClosing = FALSE;
+        CHECK(TakeCloseRequest(hWnd) == c.closes);
     }
-    SUBCASE("in preview mode nothing asks to close")
-    {
-        g_bPreview = TRUE;
-        ::SendMessageA(hWnd, WM_KEYDOWN, 'A', 0);
-        ::SendMessageA(hWnd, WM_LBUTTONDOWN, 0, 0);
-        ::SendMessageA(hWnd, WM_ACTIVATEAPP, FALSE, 0);
-        CHECK_FALSE(TakeCloseRequest(hWnd));
-        g_bPreview = FALSE;
-    }
-    SUBCASE("on other platforms a close request closes at once")
-    {
-        ::SendMessageA(hWnd, WM_CLOSE, 0, 0);
-        CHECK_FALSE(::IsWindow(hWnd));
-    }
-    if (::IsWindow(hWnd))
-        ::DestroyWindow(hWnd);
+    // The cursor stays hidden: the saver settles the cursor request itself.
+    CHECK(::SendMessageA(hWnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hWnd), HTCLIENT) == TRUE);
+    ::DestroyWindow(hWnd);
 }
 
 TEST_CASE("Window handles are decimal and wrap modulo 2^32")
 {
-    CHECK(ParseWindowHandle("1234") == reinterpret_cast<HWND>(1234));
-    CHECK(ParseWindowHandle("12ab") == reinterpret_cast<HWND>(12));
-    CHECK(ParseWindowHandle("abc") == nullptr);
-    CHECK(ParseWindowHandle("") == nullptr);
-    CHECK(ParseWindowHandle("-5") == nullptr);
-    CHECK(ParseWindowHandle("4294967297") == reinterpret_cast<HWND>(1));
-    CHECK(ParseWindowHandle("99999999999999999999") == reinterpret_cast<HWND>(UINT_PTR(1661992959)));
+    const std::pair<const char*, UINT_PTR> cases[] = {
+        { "1234", 1234 }, { "12ab", 12 }, { "abc", 0 }, { "", 0 }, { "-5", 0 }, { "4294967297", 1 },
+        { "99999999999999999999", 1661992959 },
+    };
+    for (const auto& c : cases)
+    {
+        CAPTURE(c.first);
+        CHECK(ParseWindowHandle(c.first) == reinterpret_cast<HWND>(c.second));
+    }
 }
