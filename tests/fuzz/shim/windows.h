@@ -2,7 +2,7 @@
 // classes and the image library use, for a Linux build of them that runs
 // under the sanitizers and the fuzzer. Test-only: never shipped.
 //
-// Memory blocks come from the C heap (zero-filled, at most 1 MB each); files are POSIX files,
+// Memory blocks come from the C heap (zero-filled, at most 256 KB each); files are POSIX files,
 // or in-memory files registered with ShimSetMemoryFile; the screen answers
 // the depth set with ShimSetScreenDepth; palettes are small heap records;
 // StretchDIBits reads every byte that GDI would read, and draws nothing.
