@@ -4,6 +4,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
+# The sanitizer build of the picture readers, for their regression files.
+"$root/scripts/build-host.sh"
+"$root/scripts/make-fuzz-seeds.sh"
 . "$root/scripts/wine-env.sh"
 ensure_prefix
 

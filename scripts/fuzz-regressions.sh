@@ -1,0 +1,33 @@
+#!/bin/sh
+# Refreshes tests/fuzz/regressions from what the fuzzers kept (run after
+# scripts/fuzz.sh): every input in build/fuzz/findings that once crashed,
+# hung, leaked or tripped a sanitizer, and the fewest corpus inputs that
+# still reach every branch each fuzzer reached. The test suite replays them
+# under the host build's sanitizers and through imgdump under Wine.
+#
+#   scripts/fuzz-regressions.sh [TARGET...]
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+fuzz="$root/build/fuzz"
+[ $# -gt 0 ] || set -- Bmp Pcx Targa Jpeg DisplayImage
+export JPEGMEM=${JPEGMEM:-200}
+for target in "$@"; do
+    kept="$root/tests/fuzz/regressions/$target"
+    mkdir -p "$kept"
+    # Inputs that found a fault stay for good, under their finding's name.
+    for finding in "$fuzz/findings/$target"-*; do
+        [ -f "$finding" ] && cp "$finding" "$kept/"
+    done
+    # The corpus part is chosen anew: branches (not hit counts) decide.
+    find "$kept" -maxdepth 1 -type f -name 'corpus-*' -delete
+    # From a copy: a fuzzer still running replaces corpus files as it goes.
+    work=$(mktemp -d)
+    cp -r "$fuzz/corpus/$target" "$work/corpus"
+    mkdir "$work/chosen"
+    "$root/build/host/Fuzz$target" -merge=1 -use_counters=0 "$work/chosen" "$work/corpus" >"$fuzz/$target-merge.log" 2>&1
+    for input in "$work/chosen"/*; do
+        cp "$input" "$kept/corpus-$(basename "$input" | cut -c1-12)"
+    done
+    rm -rf "$work"
+    echo "fuzz-regressions: $target: $(ls "$kept" | wc -l) files"
+done
