@@ -48,8 +48,8 @@ SAMPLE = re.compile(r"(\d+) paints=(\d+) gdi=(\d+) windows=(\d+) workingset=(\d+
 
 
 def make_folder(folder, seed=1):
-    """Good pictures, hostile variants of them, and the fuzzers' corpus files
-    when there are any; returns the good files' names."""
+    """Good pictures, hostile variants of them, and the fuzzers' regression
+    files; returns the good files' names."""
     rng = random.Random(seed)
     os.makedirs(folder, exist_ok=True)
     source = os.path.join(folder, "source.ppm")
@@ -74,9 +74,10 @@ def make_folder(folder, seed=1):
             with open(os.path.join(folder, f"{stem}-changed{n}{extension}"), "wb") as hostile:
                 hostile.write(changed)
 
-    # What the fuzzers found worth keeping, if they have run on this machine.
+    # The fuzzers' regression files: inputs that reach every branch the
+    # fuzzers reached.
     for target, extension in (("Bmp", ".bmp"), ("Pcx", ".pcx"), ("Targa", ".tga"), ("Jpeg", ".jpg")):
-        found = sorted(glob.glob(os.path.join(SOURCE, "build", "fuzz", "corpus", target, "*")))
+        found = sorted(glob.glob(os.path.join(SOURCE, "tests", "fuzz", "regressions", target, "*")))
         for path in rng.sample(found, min(15, len(found))):
             shutil.copy(path, os.path.join(folder, f"fuzz-{target}-{os.path.basename(path)[:12]}{extension}"))
     return [name for name, _ in GOOD_PICTURES]
