@@ -63,21 +63,6 @@ struct BmpHeader
     DWORD dwTableEntries; // colour-table entries stored before the pixel data, at most 256
 };
 
-// Reads until dwCount bytes have come or the file ends; the bytes read.
-DWORD ReadFully(CFile* pFile, void* pDst, DWORD dwCount)
-{
-    BYTE* p = static_cast<BYTE*>(pDst);
-    DWORD dwDone = 0;
-    while (dwDone < dwCount)
-    {
-        const UINT nRead = pFile->Read(p + dwDone, dwCount - dwDone);
-        if (nRead == 0 || nRead > dwCount - dwDone)
-            break;
-        dwDone += nRead;
-    }
-    return dwDone;
-}
-
 bool IsKnownDepth(WORD wBitCount)
 {
     return wBitCount == 1 || wBitCount == 4 || wBitCount == 8 || wBitCount == 16 || wBitCount == 24 ||

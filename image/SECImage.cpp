@@ -483,6 +483,20 @@ DWORD SECImage::RefillReadBuffer()
 // ReadBuffered's general case. The buffer is refilled as soon as its last
 // byte has gone out; at the end of the file the refill finds nothing and the
 // count comes back short.
+DWORD SECImage::ReadFully(CFile* pFile, void* pDst, DWORD dwCount)
+{
+    BYTE* p = static_cast<BYTE*>(pDst);
+    DWORD dwDone = 0;
+    while (dwDone < dwCount)
+    {
+        const UINT nRead = pFile->Read(p + dwDone, dwCount - dwDone);
+        if (nRead == 0 || nRead > dwCount - dwDone)
+            break;
+        dwDone += nRead;
+    }
+    return dwDone;
+}
+
 DWORD SECImage::ReadBufferedFromFile(void* pDst, DWORD dwCount)
 {
     if (m_pCurrentFile == nullptr)

@@ -95,6 +95,9 @@ public:
     }
     DWORD ReadBufferedFromFile(void* pDst, DWORD dwCount);
     void EndBufferedIo();
+    // Reads from the file until dwCount bytes have come or it ends; the
+    // bytes read.
+    static DWORD ReadFully(CFile* pFile, void* pDst, DWORD dwCount);
 
     // The BMP reader that SECDib::DecodeFromFile runs.
     BOOL ReadBmpFromFile(CFile* pFile);

@@ -35,21 +35,6 @@ const BYTE TABLE_MARKER = 12;
 const DWORD MAX_COLORS = 256;
 const DWORD HEADER_MAP_ENTRIES = 16;
 
-// Reads until cb bytes have come or the file ends; the bytes read.
-DWORD ReadFully(CFile* pFile, void* pDst, DWORD cb)
-{
-    BYTE* p = static_cast<BYTE*>(pDst);
-    DWORD dwDone = 0;
-    while (dwDone < cb)
-    {
-        const UINT nRead = pFile->Read(p + dwDone, cb - dwDone);
-        if (nRead == 0 || nRead > cb - dwDone)
-            break;
-        dwDone += nRead;
-    }
-    return dwDone;
-}
-
 // The most bytes that cb bytes of run-length encoded data can decode to.
 ULONGLONG MostDecodedBytes(ULONGLONG cb)
 {

@@ -40,21 +40,6 @@ enum { TYPE_MAPPED = 1, TYPE_TRUE_COLOR = 2, TYPE_GREY = 3, TYPE_RLE_MAPPED = 9,
 const BYTE DESCRIPTOR_TOP_DOWN = 0x20;
 const BYTE DESCRIPTOR_RIGHT_TO_LEFT = 0x10;
 
-// Reads until cb bytes have come or the file ends; the bytes read.
-DWORD ReadFully(CFile* pFile, void* pDst, DWORD cb)
-{
-    BYTE* p = static_cast<BYTE*>(pDst);
-    DWORD dwDone = 0;
-    while (dwDone < cb)
-    {
-        const UINT nRead = pFile->Read(p + dwDone, cb - dwDone);
-        if (nRead == 0 || nRead > cb - dwDone)
-            break;
-        dwDone += nRead;
-    }
-    return dwDone;
-}
-
 // A text field: its bytes, always ending in a zero byte inside the field.
 void CopyText(char* pszDst, const BYTE* pSrc, DWORD cb)
 {
