@@ -53,12 +53,7 @@ SECPcx::~SECPcx()
 // A refused file: every block of this read is freed.
 BOOL SECPcx::FailDecode()
 {
-    EndBufferedIo();
-    FreeImageBlock(m_pPixelBits);
-    m_pPixelBits = nullptr;
-    FreeImageBlock(m_pInfoHeader);
-    m_pInfoHeader = nullptr;
-    m_pColorTable = nullptr;
+    ReleaseContents();
     return FALSE;
 }
 

@@ -92,12 +92,7 @@ void SECTarga::ReleaseTargaBlocks()
 // A refused file: every block of this read is freed.
 BOOL SECTarga::FailDecode()
 {
-    EndBufferedIo();
-    FreeImageBlock(m_pPixelBits);
-    m_pPixelBits = nullptr;
-    FreeImageBlock(m_pInfoHeader);
-    m_pInfoHeader = nullptr;
-    m_pColorTable = nullptr;
+    ReleaseContents();
     ReleaseTargaBlocks();
     return FALSE;
 }
