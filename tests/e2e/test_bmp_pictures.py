@@ -127,6 +127,16 @@ class BmpPictures(SaverTestCase):
         self.check_consistent(held)
         return held, out
 
+    def check_survives(self, picture, allowed=(0, 1), display=None):
+        """Runs imgdump on a file that may be broken: an allowed exit code, and
+        a consistent output when it held a picture. Returns the exit code."""
+        out = picture + ".out.bmp"
+        code, line = run_imgdump(picture, out, display)
+        self.assertIn(code, allowed, f"imgdump ended with {code} on {os.path.basename(picture)}: {line}")
+        if code == 0:
+            self.check_consistent(Bmp.read(out))
+        return code
+
     def check_consistent(self, held):
         """What the drawing code relies on: a 40-byte header, bottom-up rows
         that are all there, RLE streams that end inside their data."""
@@ -321,14 +331,6 @@ class BuiltFiles(BmpPictures):
 
 class BrokenFiles(BmpPictures):
     """Broken and hostile files: a failed load or a consistent picture, never a crash."""
-
-    def check_survives(self, picture, allowed=(0, 1)):
-        out = picture + ".out.bmp"
-        code, _ = run_imgdump(picture, out)
-        self.assertIn(code, allowed, f"imgdump ended with {code} on {os.path.basename(picture)}")
-        if code == 0:
-            self.check_consistent(Bmp.read(out))
-        return code
 
     def fixtures(self):
         return {
