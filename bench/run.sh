@@ -1,5 +1,5 @@
 #!/bin/bash
-# Runs the JPEG benchmark under Wine on a private 24-bit X server: a
+# Runs the JPEG benchmark under Wine on a private X server: a
 # 12-megapixel picture (4000 x 3000, a seeded plasma with fine grain), made
 # once into build/bench as a baseline and a progressive JPEG of quality 90,
 # loaded by SECJpeg and decoded bare, ROUNDS times each (default 11).
@@ -22,14 +22,6 @@ if [ ! -f "$out/progressive.jpg" ]; then
     rm -f "$out/picture.png"
 fi
 
-state=$(mktemp -d)
-cleanup() {
-    "$WINESERVER" -k 2>/dev/null || true
-    kill "$(cat "$state/x.pid")" 2>/dev/null || true
-    rm -rf "$state"
-}
-trap cleanup EXIT
-export DISPLAY=":$(start_xvfb 24 "$state/x.pid")"
-"$WINESERVER" -p
+start_session
 cd "$out"
 env "$@" "$WINE" "$root/build/win64/bench/jpeg_bench.exe" "$rounds" baseline.jpg progressive.jpg

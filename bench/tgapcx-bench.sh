@@ -31,15 +31,7 @@ fi
 
 . "$root/scripts/wine-env.sh"
 ensure_prefix
-state=$(mktemp -d)
-cleanup() {
-    "$WINESERVER" -k 2>/dev/null || true
-    kill "$(cat "$state/x.pid")" 2>/dev/null || true
-    rm -rf "$state"
-}
-trap cleanup EXIT
-export DISPLAY=":$(start_xvfb 24 "$state/x.pid")"
-"$WINESERVER" -p
+start_session
 
 cd "$data"
 "$WINE" "$build/bench/tgapcx_bench.exe" "$repeats" sky-rle-bottom-up.tga sky-rle-top-down.tga sky-plain.tga \
