@@ -67,9 +67,10 @@ def probe(*args, display=None, check=True):
     """Runs the probe tool; returns its output lines."""
     # Only standard output is read: a Wine program's standard error can stay
     # open in processes it starts, and waiting for its end costs a second.
+    # Window texts and class names arrive in the ANSI code page, not UTF-8.
     for attempt in (1, 2):
         result = subprocess.run([WINE, PROBE, *map(str, args)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                text=True, timeout=60, env=wine_env(display=display))
+                                text=True, errors="replace", timeout=60, env=wine_env(display=display))
         # A command that only looks is run once more when the probe could not
         # run (seen once on a loaded machine); the probe itself is not under test.
         if result.returncode == 0 or result.stdout or args[0] not in READ_ONLY_PROBES:
@@ -129,7 +130,7 @@ def wine(*args, display=None):
     run fails: the tool itself is not under test)."""
     for attempt in (1, 2):
         result = subprocess.run([WINE, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                                env=wine_env(display=display), timeout=60)
+                                errors="replace", env=wine_env(display=display), timeout=60)
         if result.returncode == 0:
             return
     raise AssertionError(f"wine {' '.join(args)} failed with {result.returncode}: {result.stdout}")
@@ -261,7 +262,7 @@ class Host:
     def __init__(self, width=152, height=112, command=None):
         command = command or [PROBE, "host", str(width), str(height)]
         self.process = subprocess.Popen([WINE, *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        text=True, env=wine_env())
+                                        text=True, errors="replace", env=wine_env())
         self.hwnd = int(self.process.stdout.readline())
 
     def messages(self):
@@ -393,7 +394,7 @@ def settings_file():
 def class_value(key):
     """The unnamed value of a key of HKEY_CLASSES_ROOT; None when the key is missing."""
     result = subprocess.run([WINE, "reg", "query", "HKCR\\" + key, "/ve"], stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, text=True, env=wine_env(), timeout=60)
+                            stderr=subprocess.DEVNULL, text=True, errors="replace", env=wine_env(), timeout=60)
     if result.returncode != 0:
         return None
     for line in result.stdout.splitlines():

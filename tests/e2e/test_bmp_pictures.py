@@ -34,7 +34,7 @@ def run_wine(*args, display=None):
     not captured: waiting for the end of a second pipe costs about a second
     a run under Wine."""
     result = subprocess.run([WINE, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, text=True, timeout=DUMP_TIMEOUT,
+                            stderr=subprocess.DEVNULL, text=True, errors="replace", timeout=DUMP_TIMEOUT,
                             env=wine_env(display=display))
     return result.returncode, result.stdout.strip()
 
