@@ -223,7 +223,7 @@ class Saver:
     def wait_window(self, title="Screen Saver", timeout=START_TIMEOUT, parent=None):
         self.hwnd = wait_window(SAVER_CLASS, title, timeout, parent, display=self.display)
         if not self.hwnd:
-            raise AssertionError(f"no saver window titled {title!r} appeared")
+            raise AssertionError(f"no saver window titled {title!r} appeared (exit code {self.process.poll()})")
         if parent is None:
             # Input reaches the saver once it is shown in front.
             deadline = time.monotonic() + timeout

@@ -28,6 +28,7 @@
 //                                    command line; exit with its exit code
 //   probe host W H                   make a host window, print it, log what
 //                                    it receives until it is closed
+//   probe hold                       stay on the desktop until killed
 #include <windows.h>
 
 #include <cstdio>
@@ -185,6 +186,15 @@ int main(int argc, char** argv)
     {
         HWND hParent = argc == 5 ? ToHwnd(argv[4]) : nullptr;
         std::printf("%llu\n", FromHwnd(FindWindowExA(hParent, nullptr, AnyOr(argv[2]), AnyOr(argv[3]))));
+        return 0;
+    }
+    // Wine ends its desktop process a second after the last program on the
+    // desktop and starts it again with the next one; a test session holds it
+    // so that no saver under test races that start.
+    if (std::strcmp(pszCommand, "hold") == 0 && argc == 2)
+    {
+        GetDesktopWindow();
+        Sleep(INFINITE);
         return 0;
     }
     if (std::strcmp(pszCommand, "wait") == 0 && (argc == 5 || argc == 6))
