@@ -480,9 +480,6 @@ DWORD SECImage::RefillReadBuffer()
     return m_dwIoFill;
 }
 
-// ReadBuffered's general case. The buffer is refilled as soon as its last
-// byte has gone out; at the end of the file the refill finds nothing and the
-// count comes back short.
 DWORD SECImage::ReadFully(CFile* pFile, void* pDst, DWORD dwCount)
 {
     BYTE* p = static_cast<BYTE*>(pDst);
@@ -497,6 +494,9 @@ DWORD SECImage::ReadFully(CFile* pFile, void* pDst, DWORD dwCount)
     return dwDone;
 }
 
+// ReadBuffered's general case. The buffer is refilled as soon as its last
+// byte has gone out; at the end of the file the refill finds nothing and the
+// count comes back short.
 DWORD SECImage::ReadBufferedFromFile(void* pDst, DWORD dwCount)
 {
     if (m_pCurrentFile == nullptr)
