@@ -99,32 +99,52 @@ void CFile::Write(const void* pBuffer, UINT nCount)
         throw CFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
 }
 
+// Offsets go through SetFilePointer and GetFileSize with their high-order
+// halves, which every 32-bit Windows has (the Ex forms need Windows 2000).
+// Both return all bits set on failure as well as for a real value with those
+// bits: only GetLastError tells the two apart.
+static const DWORD INVALID_LOW_PART = 0xFFFFFFFF;
+
+LONGLONG CFile::MoveFilePointer(LONGLONG llDistance, DWORD dwMethod) const
+{
+    LONG lHigh = static_cast<LONG>(llDistance >> 32);
+    ::SetLastError(NO_ERROR);
+    const DWORD dwLow = ::SetFilePointer(m_hFile, static_cast<LONG>(llDistance & 0xFFFFFFFF), &lHigh, dwMethod);
+    if (dwLow == INVALID_LOW_PART)
+    {
+        const DWORD dwError = ::GetLastError();
+        if (dwError != NO_ERROR)
+            ThrowOsError(dwError);
+    }
+    return (static_cast<LONGLONG>(lHigh) << 32) | dwLow;
+}
+
 LONG CFile::Seek(LONG lOffset, UINT nFrom)
 {
-    LARGE_INTEGER distance, position;
-    distance.QuadPart = lOffset;
-    if (!::SetFilePointerEx(m_hFile, distance, &position, nFrom))
-        ThrowOsError(::GetLastError());
-    if (position.QuadPart > 0x7FFFFFFF)
+    const LONGLONG llPosition = MoveFilePointer(lOffset, nFrom);
+    if (llPosition > 0x7FFFFFFF)
         ThrowOsError(ERROR_SEEK);
-    return static_cast<LONG>(position.QuadPart);
+    return static_cast<LONG>(llPosition);
 }
 
 DWORD CFile::GetPosition() const
 {
-    LARGE_INTEGER distance, position;
-    distance.QuadPart = 0;
-    if (!::SetFilePointerEx(m_hFile, distance, &position, FILE_CURRENT))
-        ThrowOsError(::GetLastError());
-    return position.QuadPart > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<DWORD>(position.QuadPart);
+    const LONGLONG llPosition = MoveFilePointer(0, FILE_CURRENT);
+    return llPosition > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<DWORD>(llPosition);
 }
 
 DWORD CFile::GetLength() const
 {
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(m_hFile, &size))
-        ThrowOsError(::GetLastError());
-    return size.QuadPart > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<DWORD>(size.QuadPart);
+    DWORD dwHigh = 0;
+    ::SetLastError(NO_ERROR);
+    const DWORD dwLow = ::GetFileSize(m_hFile, &dwHigh);
+    if (dwLow == INVALID_LOW_PART)
+    {
+        const DWORD dwError = ::GetLastError();
+        if (dwError != NO_ERROR)
+            ThrowOsError(dwError);
+    }
+    return dwHigh != 0 ? 0xFFFFFFFF : dwLow;
 }
 
 void CFile::Flush()

@@ -50,6 +50,7 @@ public:
 
 private:
     void ThrowOsError(DWORD dwError) const;
+    LONGLONG MoveFilePointer(LONGLONG llDistance, DWORD dwMethod) const; // the new position
 
     HANDLE m_hFile;
     CString m_strFileName;

@@ -2,6 +2,19 @@
 
 #include <commctrl.h>
 
+#include "SystemProc.h"
+
+void AfxInitCommonControls(DWORD dwClasses)
+{
+    // The static import of InitCommonControls keeps the library loaded.
+    typedef BOOL(WINAPI * PFNINITCOMMONCONTROLSEX)(const INITCOMMONCONTROLSEX*);
+    const PFNINITCOMMONCONTROLSEX pfnInitEx =
+        GetProcAddressAs<PFNINITCOMMONCONTROLSEX>(::GetModuleHandleA("comctl32.dll"), "InitCommonControlsEx");
+    INITCOMMONCONTROLSEX icc = { sizeof(icc), dwClasses };
+    if (pfnInitEx == nullptr || !pfnInitEx(&icc))
+        ::InitCommonControls();
+}
+
 // The tooltip window is the control's own: it is not bound to the object
 // through the handle map and its messages never pass through the object.
 
@@ -16,8 +29,7 @@ BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD dwStyle)
 {
     if (m_hWnd != nullptr && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
-    INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_BAR_CLASSES };
-    ::InitCommonControlsEx(&icc);
+    AfxInitCommonControls(ICC_BAR_CLASSES);
     m_hWnd = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, pParentWnd != nullptr ? pParentWnd->m_hWnd : nullptr,
                                nullptr, AfxGetInstanceHandle(), nullptr);

@@ -19,3 +19,8 @@ public:
     BOOL AddTool(CWnd* pWnd, LPCSTR pszText, LPCRECT lpRectTool, UINT_PTR nIDTool);
     void UpdateTipText(LPCSTR pszText, CWnd* pWnd, UINT_PTR nIDTool);
 };
+
+// Registers the common-control classes named by dwClasses (ICC_* flags).
+// The first common-control versions (Windows 95 as shipped) have no
+// InitCommonControlsEx and register every class at once instead.
+void AfxInitCommonControls(DWORD dwClasses);

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "ToolTipCtrl.h"
+
 #include "../res/resource.h"
 
 HINSTANCE g_hSaverInstance;
@@ -76,6 +78,29 @@ static LONG CALLBACK SaverFaultHandler(EXCEPTION_POINTERS* pInfo)
     return HandleSaverException(pInfo);
 }
 
+// Vectored handlers exist from Windows XP on; before it the top-level
+// filter alone guards the program, as those systems pass window-procedure
+// faults out to it.
+typedef PVOID(WINAPI* PFNADDVECTOREDEXCEPTIONHANDLER)(ULONG, PVECTORED_EXCEPTION_HANDLER);
+typedef ULONG(WINAPI* PFNREMOVEVECTOREDEXCEPTIONHANDLER)(PVOID);
+
+static PVOID AddFaultHandler()
+{
+    const HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    const PFNADDVECTOREDEXCEPTIONHANDLER pfnAdd =
+        GetProcAddressAs<PFNADDVECTOREDEXCEPTIONHANDLER>(hKernel, "AddVectoredExceptionHandler");
+    return pfnAdd != nullptr ? pfnAdd(TRUE, SaverFaultHandler) : nullptr;
+}
+
+static void RemoveFaultHandler(PVOID hFaultHandler)
+{
+    const HMODULE hKernel = ::GetModuleHandleA("kernel32.dll");
+    const PFNREMOVEVECTOREDEXCEPTIONHANDLER pfnRemove =
+        GetProcAddressAs<PFNREMOVEVECTOREDEXCEPTIONHANDLER>(hKernel, "RemoveVectoredExceptionHandler");
+    if (hFaultHandler != nullptr && pfnRemove != nullptr)
+        pfnRemove(hFaultHandler);
+}
+
 HWND ParseWindowHandle(LPCSTR psz)
 {
     UINT32 uValue = 0; // wraps modulo 2^32, as window handles are 32-bit values
@@ -102,8 +127,7 @@ static HWND OwnerOrForeground(HWND hWnd)
 int RunConfigDialog(HWND hOwner)
 {
     // The dialog's spin control is a common control.
-    INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_UPDOWN_CLASS };
-    ::InitCommonControlsEx(&icc);
+    AfxInitCommonControls(ICC_UPDOWN_CLASS);
     return static_cast<int>(::DialogBoxParamA(g_hSaverInstance, MAKEINTRESOURCEA(IDD_SETTINGS), hOwner,
                                               SaverDialogProc, 0));
 }
@@ -159,9 +183,9 @@ int RunSaverCommand(HINSTANCE hInstance, LPSTR pszArgs)
     g_bWin9x = ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 
     s_pfnPreviousFilter = ::SetUnhandledExceptionFilter(SaverExceptionFilter);
-    PVOID hFaultHandler = ::AddVectoredExceptionHandler(TRUE, SaverFaultHandler);
+    PVOID hFaultHandler = AddFaultHandler();
     const int nResult = DispatchMode(pszArgs);
-    ::RemoveVectoredExceptionHandler(hFaultHandler);
+    RemoveFaultHandler(hFaultHandler);
     ::SetUnhandledExceptionFilter(s_pfnPreviousFilter);
     return nResult;
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "SystemProc.h"
+
 // Sent by the closing saver to ask for the password; non-zero: it may close.
 #define WM_VERIFYPASSWORD WM_APP
 
@@ -12,12 +14,6 @@
 #define SAVER_TITLE      "Screen Saver"
 #define PREVIEW_TITLE    "Preview"
 
-// Looks up an export of a library loaded at run time.
-template <class PFN>
-PFN GetProcAddressAs(HMODULE hModule, LPCSTR pszName)
-{
-    return reinterpret_cast<PFN>(reinterpret_cast<void (*)()>(::GetProcAddress(hModule, pszName)));
-}
 
 // ---- Start-up and mode dispatch (SaverMain.cpp) ----
 extern HINSTANCE g_hSaverInstance;

@@ -20,6 +20,11 @@ DWORD GetLastError()
     return s_dwLastError;
 }
 
+void SetLastError(DWORD dwError)
+{
+    s_dwLastError = dwError;
+}
+
 // Records the error for GetLastError and gives the failure result.
 template <class T>
 static T Fail(DWORD dwError, T result)
@@ -180,7 +185,8 @@ static long long FileSize(const OpenFile* pFile)
     return ::fstat(pFile->fd, &status) == 0 ? status.st_size : -1;
 }
 
-BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPosition, DWORD dwMethod)
+// Failures answer all bits set with the error set; a success sets no error.
+DWORD SetFilePointer(HANDLE hFile, LONG lDistance, LONG* plDistanceHigh, DWORD dwMethod)
 {
     OpenFile* pFile = AsFile(hFile);
     long long llBase = 0;
@@ -188,25 +194,30 @@ BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewP
         llBase = pFile->fd < 0 ? pFile->llPosition : ::lseek(pFile->fd, 0, SEEK_CUR);
     else if (dwMethod == 2)
         llBase = FileSize(pFile);
-    const long long llTarget = llBase + distance.QuadPart;
+    const long long llDistance = plDistanceHigh != nullptr
+                                     ? static_cast<long long>((static_cast<unsigned long long>(*plDistanceHigh) << 32) |
+                                                              static_cast<DWORD>(lDistance))
+                                     : lDistance;
+    const long long llTarget = llBase + llDistance;
     if (llTarget < 0)
-        return Fail(ERROR_NEGATIVE_SEEK);
+        return Fail(ERROR_NEGATIVE_SEEK, 0xFFFFFFFFu);
     if (pFile->fd < 0)
         pFile->llPosition = llTarget;
     else if (::lseek(pFile->fd, llTarget, SEEK_SET) < 0)
-        return Fail(ERROR_SEEK);
-    if (pNewPosition != nullptr)
-        pNewPosition->QuadPart = llTarget;
-    return TRUE;
+        return Fail(ERROR_SEEK, 0xFFFFFFFFu);
+    if (plDistanceHigh != nullptr)
+        *plDistanceHigh = static_cast<LONG>(llTarget >> 32);
+    return static_cast<DWORD>(llTarget);
 }
 
-BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize)
+DWORD GetFileSize(HANDLE hFile, DWORD* pdwSizeHigh)
 {
     const long long llSize = FileSize(AsFile(hFile));
     if (llSize < 0)
-        return Fail(ERROR_INVALID_HANDLE);
-    pSize->QuadPart = llSize;
-    return TRUE;
+        return Fail(ERROR_INVALID_HANDLE, 0xFFFFFFFFu);
+    if (pdwSizeHigh != nullptr)
+        *pdwSizeHigh = static_cast<DWORD>(static_cast<unsigned long long>(llSize) >> 32);
+    return static_cast<DWORD>(llSize);
 }
 
 BOOL FlushFileBuffers(HANDLE)

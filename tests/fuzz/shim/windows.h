@@ -17,6 +17,7 @@ typedef unsigned short WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint64_t ULONGLONG;
+typedef int64_t LONGLONG;
 typedef size_t SIZE_T;
 typedef unsigned int UINT;
 typedef char CHAR;
@@ -40,12 +41,6 @@ typedef HANDLE HWND;
 #define TRUE 1
 #define FALSE 0
 #define WINAPI
-
-union LARGE_INTEGER
-{
-    struct { DWORD LowPart; LONG HighPart; } u;
-    long long QuadPart;
-};
 
 struct RECT { LONG left, top, right, bottom; };
 
@@ -103,6 +98,7 @@ struct LOGFONTA { LONG lfHeight; BYTE lfUnderline; CHAR lfFaceName[32]; };
 #define FILE_END 2
 
 #define ERROR_SUCCESS 0
+#define NO_ERROR 0
 #define ERROR_FILE_NOT_FOUND 2
 #define ERROR_PATH_NOT_FOUND 3
 #define ERROR_ACCESS_DENIED 5
@@ -128,12 +124,13 @@ HANDLE CreateFileA(LPCSTR pszName, DWORD dwAccess, DWORD dwShare, void* pSecurit
                    HANDLE hTemplate);
 BOOL ReadFile(HANDLE hFile, void* pBuffer, DWORD cbToRead, DWORD* pcbRead, void* pOverlapped);
 BOOL WriteFile(HANDLE hFile, const void* pBuffer, DWORD cbToWrite, DWORD* pcbWritten, void* pOverlapped);
-BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPosition, DWORD dwMethod);
-BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize);
+DWORD SetFilePointer(HANDLE hFile, LONG lDistance, LONG* plDistanceHigh, DWORD dwMethod);
+DWORD GetFileSize(HANDLE hFile, DWORD* pdwSizeHigh);
 BOOL FlushFileBuffers(HANDLE hFile);
 BOOL CloseHandle(HANDLE hObject);
 BOOL DeleteFileA(LPCSTR pszName);
 DWORD GetLastError();
+void SetLastError(DWORD dwError);
 DWORD GetTempPathA(DWORD cchBuffer, LPSTR pszBuffer);
 UINT GetTempFileNameA(LPCSTR pszPath, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile);
 
