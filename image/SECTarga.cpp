@@ -14,7 +14,9 @@
 // never a seek outside the file. The pixel data go through the buffered
 // reader one byte per call, straight into the final pixel block as packed
 // blue-green-red rows in file order; alignment, row order and mirroring are
-// then done in place.
+// then done in place. A run-length packet may run on from one row into the
+// next in that file order, as most writers store them (and older ones
+// always did); one that runs past the last row is a malformed file.
 #include "SECTarga.h"
 
 #include <cstring>
@@ -65,7 +67,8 @@ SECTarga::SECTarga()
     : m_header(), m_pImageId(nullptr), m_pColorMap(nullptr), m_extension(), m_pScanLineTable(nullptr),
       m_bStampWidth(0), m_bStampHeight(0), m_pStampData(nullptr), m_colorCorrection(), m_dwExtensionOffset(0),
       m_dwDevDirOffset(0), m_szSignature(), m_bNewFormat(FALSE), m_dwImageDataOffset(0), m_pixelKind(PIXEL_NONE),
-      m_entryKind(PIXEL_NONE), m_dwBytesPerPixel(0), m_dwEntryBytes(0), m_dwFileLength(0)
+      m_entryKind(PIXEL_NONE), m_dwBytesPerPixel(0), m_dwEntryBytes(0), m_dwFileLength(0), m_dwPacketLeft(0),
+      m_bPacketIsRun(FALSE), m_abRunPixel()
 {
 }
 
@@ -375,16 +378,17 @@ BOOL SECTarga::ChoosePixelKind()
 
 // TRUE when the rest of the file is long enough for the pixel data the
 // header announces: plain, every pixel; run-length encoded, at least one
-// packet of one pixel value for every 128 pixels of each row. A file that
-// claims a picture it cannot hold is refused before anything is allocated.
+// packet of one pixel value for every 128 pixels (packets run on across
+// rows). A file that claims a picture it cannot hold is refused before
+// anything is allocated.
 BOOL SECTarga::FileHoldsPixelData() const
 {
     const ULONGLONG cbRest = m_dwFileLength - m_dwImageDataOffset;
     const ULONGLONG dwWidth = m_header.wWidth, dwHeight = m_header.wHeight;
     if (m_header.bImageType < TYPE_RLE_MAPPED)
         return dwWidth * dwHeight * m_dwBytesPerPixel <= cbRest;
-    const ULONGLONG dwPackets = (dwWidth + MAX_PACKET_PIXELS - 1) / MAX_PACKET_PIXELS;
-    return dwHeight * dwPackets * (1 + m_dwBytesPerPixel) <= cbRest;
+    const ULONGLONG dwPackets = (dwWidth * dwHeight + MAX_PACKET_PIXELS - 1) / MAX_PACKET_PIXELS;
+    return dwPackets * (1 + m_dwBytesPerPixel) <= cbRest;
 }
 
 void SECTarga::ConvertPixel(const BYTE* pStored, BYTE* pBgr) const
@@ -466,25 +470,31 @@ long SECTarga::DecodeRleRow(BYTE* pRow, WORD wWidth, WORD wBytesPerPixel)
     if (wBytesPerPixel != m_dwBytesPerPixel || m_pixelKind == PIXEL_NONE)
         return -1;
     BYTE* pOut = pRow;
-    DWORD dwDone = 0;
-    while (dwDone < wWidth)
+    BYTE* const pEnd = pRow + 3 * static_cast<DWORD>(wWidth); // the row's bytes: no write goes past them
+    while (pOut < pEnd)
     {
-        BYTE bPacket = 0;
-        if (ReadBuffered(&bPacket, 1) != 1)
-            return -1;
-        const DWORD dwCount = (bPacket & 0x7F) + 1u;
-        if (dwDone + dwCount > wWidth)
-            return -1; // a packet may not run past the end of the row
-        if (bPacket & 0x80)
+        if (m_dwPacketLeft == 0)
         {
-            // A run: one pixel value, dwCount times.
-            if (!ReadPixel(pOut))
+            BYTE bPacket = 0;
+            if (ReadBuffered(&bPacket, 1) != 1)
                 return -1;
-            for (DWORD i = 1; i < dwCount; i++)
+            m_dwPacketLeft = (bPacket & 0x7F) + 1u;
+            m_bPacketIsRun = (bPacket & 0x80) != 0;
+            if (m_bPacketIsRun && !ReadPixel(m_abRunPixel))
+                return -1;
+        }
+        // The part of the packet this row has room for; the rest is left
+        // for the next row.
+        const DWORD dwRoom = static_cast<DWORD>(pEnd - pOut) / 3;
+        const DWORD dwCount = m_dwPacketLeft < dwRoom ? m_dwPacketLeft : dwRoom;
+        if (m_bPacketIsRun)
+        {
+            // A run: its one value, dwCount times.
+            for (DWORD i = 0; i < dwCount; i++)
             {
-                pOut[3 * i] = pOut[0];
-                pOut[3 * i + 1] = pOut[1];
-                pOut[3 * i + 2] = pOut[2];
+                pOut[3 * i] = m_abRunPixel[0];
+                pOut[3 * i + 1] = m_abRunPixel[1];
+                pOut[3 * i + 2] = m_abRunPixel[2];
             }
         }
         else
@@ -495,7 +505,7 @@ long SECTarga::DecodeRleRow(BYTE* pRow, WORD wWidth, WORD wBytesPerPixel)
                     return -1;
         }
         pOut += 3 * dwCount;
-        dwDone += dwCount;
+        m_dwPacketLeft -= dwCount;
     }
     return static_cast<long>(pOut - pRow);
 }
@@ -527,12 +537,16 @@ BOOL SECTarga::DecodeFromFile(CFile* pFile)
         return FailDecode();
     if (m_header.bImageType >= TYPE_RLE_MAPPED)
     {
-        // Each row is exactly width × 3 bytes, in file order.
+        // Each row is exactly width × 3 bytes, in file order. A packet left
+        // over after the last row runs past the picture.
         const DWORD cbRow = m_dwPixelsWide * 3;
+        m_dwPacketLeft = 0;
         for (DWORD y = 0; y < m_dwPixelsHigh; y++)
             if (DecodeRleRow(m_pPixelBits + y * cbRow, m_header.wWidth, static_cast<WORD>(m_dwBytesPerPixel)) !=
                 static_cast<long>(cbRow))
                 return FailDecode();
+        if (m_dwPacketLeft != 0)
+            return FailDecode();
     }
     else if (!DecodePlainRows())
         return FailDecode();

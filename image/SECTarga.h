@@ -80,9 +80,10 @@ public:
     // The picture's size fields and its 24-bit header block, from m_header;
     // FALSE when the block cannot be allocated.
     BOOL PrepareBitmapHeader();
-    // Decodes one run-length encoded row of wWidth pixels into pRow as
-    // blue-green-red triples (pRow holds wWidth × 3 bytes). The bytes written,
-    // or -1 when the data end or a packet runs past the end of the row.
+    // Decodes the next run-length encoded row of wWidth pixels into pRow as
+    // blue-green-red triples (pRow holds wWidth × 3 bytes). A packet that
+    // does not end with the row goes on in the next call's row. The bytes
+    // written, or -1 when the data end.
     long DecodeRleRow(BYTE* pRow, WORD wWidth, WORD wBytesPerPixel);
 
     enum
@@ -131,4 +132,10 @@ private:
     DWORD m_dwBytesPerPixel;  // stored bytes per pixel
     DWORD m_dwEntryBytes;     // stored bytes per colour-map entry
     DWORD m_dwFileLength;
+    // The run-length packet being decoded: its pixels not yet written and,
+    // for a run, its value as blue, green, red. Zero pixels left between
+    // packets.
+    DWORD m_dwPacketLeft;
+    BOOL m_bPacketIsRun;
+    BYTE m_abRunPixel[3];
 };

@@ -1,7 +1,8 @@
 // The Targa reader on files built here field by field, for what ImageMagick
 // does not write: 16-bit edge values, grey with alpha, colour maps of 15, 16
-// and 32-bit entries, 16-bit indices, the TGA 2.0 trailer; and hostile and
-// cut files, which must be refused quickly with nothing left behind.
+// and 32-bit entries, 16-bit indices, packets that run on across rows, the
+// TGA 2.0 trailer; and hostile and cut files, which must be refused quickly
+// with nothing left behind.
 // ImageMagick's files (every row order, plain and run-length, 8 to 32 bits,
 // grey and mapped) are compared with its own reading by the end-to-end tests.
 #include <doctest.h>
@@ -97,14 +98,16 @@ TEST_CASE("Pixels of every kind become blue-green-red triples")
         std::string what;
         TgaHeader h;
         Bytes data, id, map;
-        std::vector<Bgr> row; // the one row the picture has
+        std::vector<Bgr> pixels; // top row first, each row left to right
     };
     std::vector<Case> cases;
-    auto add = [&cases](const std::string& what, BYTE type, BYTE depth, const Bytes& data, std::vector<Bgr> row) {
-        Case c{ what, TgaHeader(), data, {}, {}, row };
+    auto add = [&cases](const std::string& what, BYTE type, BYTE depth, const Bytes& data, std::vector<Bgr> pixels,
+                        WORD height = 1) {
+        Case c{ what, TgaHeader(), data, {}, {}, pixels };
         c.h.type = type;
         c.h.depth = depth;
-        c.h.width = static_cast<WORD>(row.size());
+        c.h.width = static_cast<WORD>(pixels.size() / height);
+        c.h.height = height;
         cases.push_back(c);
     };
     // Five bits each of blue, green and red (0x7FFF, 0x8000, 0x001F, ...); bit 15 unused.
@@ -153,6 +156,19 @@ TEST_CASE("Pixels of every kind become blue-green-red triples")
     cases.back().h.mapLength = 2;
     cases.back().h.mapEntryBits = 32;
     cases.back().map = Bytes(8, 0xEE);
+    // Packets that run on from one row into the next, as most writers store
+    // them (a run of three, then three raw values, over three rows of two),
+    // and their plain twins. In file order the rows are x x, x p, q r.
+    const Bgr x{ 1, 2, 3 }, p{ 4, 5, 6 }, q{ 7, 8, 9 }, r{ 10, 11, 12 };
+    const Bytes plain = { 1, 2, 3, 1, 2, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 };
+    const Bytes runOn = { 0x82, 1, 2, 3, 0x02, 4, 5, 6, 7, 8, 9, 10, 11, 12 };
+    for (BYTE type : { BYTE(2), BYTE(10) })
+    {
+        const std::string kind = type == 2 ? "plain" : "packets across rows";
+        add(kind + ", bottom row first", type, 24, type == 2 ? plain : runOn, { q, r, x, p, x, x }, 3);
+        add(kind + ", top row first, right to left", type, 24, type == 2 ? plain : runOn, { x, x, p, x, r, q }, 3);
+        cases.back().h.descriptor = 0x30;
+    }
 
     for (const Case& c : cases)
     {
@@ -160,8 +176,8 @@ TEST_CASE("Pixels of every kind become blue-green-red triples")
         SECTarga image;
         REQUIRE(Load(image, BuildTga(c.h, c.data, c.id, c.map)));
         CHECK(image.m_nPixelDepth == 24);
-        for (DWORD x = 0; x < c.row.size(); x++)
-            CHECK(HeldPixel(image, x, 0) == c.row[x]);
+        for (DWORD i = 0; i < c.pixels.size(); i++)
+            CHECK(HeldPixel(image, i % c.h.width, i / c.h.width) == c.pixels[i]);
     }
 }
 
@@ -397,8 +413,10 @@ TEST_CASE("Hostile headers, packets and trailers are refused")
         { "plain pixels cut short", BuildTga(plain, Bytes(11, 0)) },
         // Long enough for one packet a row, but the second row's run lacks its value.
         { "encoded pixels cut short", BuildTga(rle, { 0x01, 1, 2, 3, 4, 5, 6, 0x81, 1 }) },
-        // Two rows of 2; one run of 4 would cover both.
-        { "a packet that runs past the end of its row", BuildTga(rle, ByteWriter().u8(0x83).bytes({ 1, 2, 3 }).zeros(16).data) },
+        // Two rows of 2: after the first row, a run of 3 on from the second
+        // row past the last one (with data to spare).
+        { "a packet that runs past the last row",
+          BuildTga(rle, ByteWriter().u8(0x01).zeros(6).u8(0x82).bytes({ 1, 2, 3 }).zeros(16).data) },
         { "extension area past the end", Patched(f.bytes, footer, LE32(0xFFFFFFF0)) },
         { "extension area overlapping the end", Patched(f.bytes, footer, LE32(DWORD(f.bytes.size() - 400))) },
         { "developer directory past the end", Patched(f.bytes, footer + 4, LE32(0x80000000)) },
