@@ -206,33 +206,39 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
 
 RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
 {
-    const int W = rcClient.right - rcClient.left, H = rcClient.bottom - rcClient.top;
+    int W = rcClient.right - rcClient.left, H = rcClient.bottom - rcClient.top;
+    if (W < 0)
+        W = 0;
+    if (H < 0)
+        H = 0;
     int dw, dh;
-    if (W >= 0 && H >= 0 && iw <= static_cast<DWORD>(W) && ih <= static_cast<DWORD>(H))
+    if (iw <= static_cast<DWORD>(W) && ih <= static_cast<DWORD>(H))
     {
         dw = static_cast<int>(iw);
         dh = static_cast<int>(ih);
     }
     else
     {
-        // The picture's own orientation decides, not the window's.
-        const double ratio = static_cast<double>(iw) / ih;
-        if (ratio >= 1.0)
+        // One factor for both directions, the smaller of W / iw and H / ih,
+        // so that the picture fits inside the window with its proportions.
+        // Compared and scaled in whole numbers: the limiting side comes out
+        // exactly W or H (a factor in floating point can leave it a pixel
+        // short), and the other side, rounded down, never exceeds its own.
+        const unsigned long long llWidthByH = static_cast<unsigned long long>(iw) * static_cast<unsigned>(H);
+        const unsigned long long llHeightByW = static_cast<unsigned long long>(ih) * static_cast<unsigned>(W);
+        if (iw != 0 && llWidthByH >= llHeightByW)
         {
             dw = W;
-            dh = static_cast<int>(W / ratio);
+            dh = static_cast<int>(llHeightByW / iw);
         }
         else
         {
             dh = H;
-            dw = static_cast<int>(H * ratio);
+            dw = static_cast<int>(llWidthByH / ih);
         }
     }
+    // Never negative: the picture is no larger than the window now.
     int x = (W - dw) / 2, y = (H - dh) / 2;
-    if (x < 0)
-        x = 0;
-    if (y < 0)
-        y = 0;
     // A picture as high as the window keeps a 5-pixel margin above and below.
     int nDrawnHeight = dh;
     if (dh == H)

@@ -53,8 +53,8 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 
-// Places pImage centred in the client rectangle, shrunk to its width (or,
-// for a portrait picture, its height) when larger, and draws it stretched.
+// Places pImage centred in the client rectangle, shrunk with its proportions
+// to fit inside it when larger in either direction, and draws it stretched.
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage);
 // The destination of a picture of iw x ih pixels in a client rectangle.
 RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih);

@@ -64,8 +64,8 @@ class Layout(SlideShowTestCase):
         ((1024, 768), (800, 590, 0, 5)),
         ((600, 900), (400, 590, 200, 5)),
         ((2000, 500), (800, 200, 0, 200)),
-        ((1280, 1024), (800, 640, 0, 0)),
-        ((1000, 1000), (800, 800, 0, 0)),
+        ((1280, 1024), (750, 590, 25, 5)),  # less wide than the window: its height decides
+        ((1000, 1000), (600, 590, 100, 5)),
         ((800, 600), (800, 590, 0, 5)),
         ((640, 600), (640, 590, 80, 5)),
         ((800, 500), (800, 500, 0, 50)),
@@ -104,9 +104,9 @@ class Layout(SlideShowTestCase):
         write_settings(self.folder, color=BACKGROUND)
         host = Host(command=[os.path.join(BUILD, "tests", "preview_host.exe")])
         self.hosts.append(host)
-        # The host sits at (20, 20): the picture is drawn 152 x 114 at its corner.
+        # The host sits at (20, 20): the picture is drawn 149 x 102 at (1, 5) in it.
         screen = self.screen_when(lambda s: s.pixel(96, 40) == RED)
-        self.assert_drawn(screen, 20, 20, 152, 114, left=20, top_edge=20, right=172, bottom_edge=132)
+        self.assert_drawn(screen, 21, 25, 149, 102, left=20, top_edge=20, right=172, bottom_edge=132)
         host.close()
         self.assertEqual(host.process.returncode, 0)
 
