@@ -167,25 +167,42 @@ UINT_PTR CSlideShowWnd::StartSaver()
     return ::SetTimer(m_hWnd, SLIDE_TIMER_ID, SlideInterval(), nullptr);
 }
 
+// The tick changes the picture; every paint draws the one on show, so a
+// part of the window that is uncovered gets the same picture as the rest.
+// The picture is kept by its path, not its slot: a rebuilt list may hold
+// other files, or fewer.
+void CSlideShowWnd::ShowNextPicture()
+{
+    const int nIndex = PickNextPicture();
+    if (nIndex >= 0 && m_images.m_ppItems[nIndex] != nullptr)
+        m_strShowing = *m_images.m_ppItems[nIndex];
+}
+
 void CSlideShowWnd::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == SLIDE_TIMER_ID)
+    {
+        ShowNextPicture();
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
+    }
     Default();
 }
 
 void CSlideShowWnd::DrawSaver(CDC* pDC)
 {
+    // The first paint shows the first picture without waiting for a tick.
+    if (m_strShowing.IsEmpty())
+        ShowNextPicture();
+    if (m_strShowing.IsEmpty())
+        return;
     RECT rcClient;
     ::GetClientRect(m_hWnd, &rcClient);
-    const int nIndex = PickNextPicture();
-    if (nIndex < 0)
-        return;
 
-    // A file that can no longer be opened paints nothing; the show goes on
+    // Decoded anew at every paint, so that nothing decoded outlives it. A
+    // file that can no longer be opened paints nothing; the show goes on
     // at the next tick.
     SECDib image;
-    if (m_images.m_ppItems[nIndex] == nullptr || !LoadDisplayImage(image, *m_images.m_ppItems[nIndex]))
+    if (!LoadDisplayImage(image, m_strShowing))
         return;
 
     CBrush brush(m_crBackColor);

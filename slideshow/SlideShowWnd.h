@@ -46,9 +46,12 @@ public:
     CString m_strImagePath;  // picture folder, ending with a backslash once loaded
     CCollection m_images;    // full paths of the pictures of the folder
     int m_nSequence;         // position in folder order
+    CString m_strShowing;    // path of the picture on show; empty until the first pick
 
 protected:
     void OnTimer(UINT_PTR nIDEvent);
+    // Makes the next picture of the list the one on show.
+    void ShowNextPicture();
 
     DECLARE_MESSAGE_MAP()
 };

@@ -7,7 +7,8 @@ import subprocess
 import time
 import unittest
 
-from harness import BUILD, SaverTestCase, Host, Screen, make_picture, remove_settings, write_settings, xdo
+from harness import (BUILD, SETTLE, SaverTestCase, Host, Screen, make_picture, probe, remove_settings, write_settings,
+                     xdo)
 
 RED, BLUE, GREEN, BLACK = (255, 0, 0), (0, 0, 255), (0, 255, 0), (0, 0, 0)
 BACKGROUND = (0, 128, 255)
@@ -149,6 +150,16 @@ class Order(SlideShowTestCase):
         self.show(speed=1)  # five seconds a picture
         seen = self.sequence(3)
         self.assertEqual(len(seen), 1)
+
+    def test_a_partial_repaint_draws_the_picture_on_show(self):
+        self.picture("a.bmp", 320, 240, top=RED)
+        self.picture("b.bmp", 320, 240, top=GREEN)
+        saver = self.show()  # 40 seconds a picture
+        shown = self.screen_when(lambda s: s.pixel(400, 250) != BLACK).pixel(400, 250)
+        probe("invalidate", saver.hwnd, 0, 0, 400, 600)  # the picture's left part, erased and painted
+        time.sleep(SETTLE)
+        screen = Screen()
+        self.assertEqual((screen.pixel(300, 250), screen.pixel(500, 250)), (shown, shown))
 
     def test_random_order_with_one_picture_decodes_it_anew_at_every_tick(self):
         self.picture("only.bmp", 320, 240, top=RED)
