@@ -99,6 +99,25 @@ void CSlideShowWnd::SaveSettings()
 
 // ---- The picture list ----------------------------------------------------
 
+void CSlideShowWnd::ListPictures()
+{
+    m_images.RemoveAll(false);
+    for (const char* pszPattern : PICTURE_PATTERNS)
+        ScanFolder(m_strImagePath, pszPattern);
+}
+
+// Whether a file name ends in the extension of a "*.ext" pattern, in any
+// letter case. The folder search also matches a pattern against the short
+// alias of a long name (photo.jpeg is PHOTO~1.JPE to "*.jpe", photo.jpgx is
+// PHOTO~1.JPG to "*.jpg"), which would list a file twice, or list a file
+// that no pattern names.
+static bool HasPatternExtension(LPCSTR pszName, LPCSTR pszPattern)
+{
+    const char* pszOwn = std::strrchr(pszName, '.');
+    const char* pszWanted = std::strrchr(pszPattern, '.');
+    return pszOwn != nullptr && pszWanted != nullptr && _stricmp(pszOwn, pszWanted) == 0;
+}
+
 void CSlideShowWnd::ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern)
 {
     // A folder too long for the search path lists nothing.
@@ -115,7 +134,7 @@ void CSlideShowWnd::ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern)
         return;
     do
     {
-        if (entry.attrib & _A_SUBDIR)
+        if ((entry.attrib & _A_SUBDIR) || !HasPatternExtension(entry.name, pszPattern))
             continue;
         CString* pPath = new CString(pszFolder);
         *pPath += entry.name;
@@ -160,9 +179,7 @@ UINT_PTR CSlideShowWnd::StartSaver()
 {
     if (m_hWnd == nullptr)
         return 0;
-    m_images.RemoveAll(false);
-    for (const char* pszPattern : PICTURE_PATTERNS)
-        ScanFolder(m_strImagePath, pszPattern);
+    ListPictures();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     return ::SetTimer(m_hWnd, SLIDE_TIMER_ID, SlideInterval(), nullptr);
 }

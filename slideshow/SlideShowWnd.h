@@ -32,7 +32,10 @@ public:
     LPCSTR GetImagePath() const { return m_strImagePath; }
     void SetImagePath(LPCSTR pszImagePath);
 
-    // Appends the full path of every file of pszFolder matching pszPattern.
+    // Rebuilds the list from the picture folder, pattern by pattern.
+    void ListPictures();
+    // Appends the full path of every file of pszFolder whose extension is
+    // that of pszPattern ("*.ext").
     void ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern);
     // The slot of the next picture to show, -1 when the list is empty;
     // advances the sequence.

@@ -204,18 +204,22 @@ TEST_CASE("Reading adds the final backslash (only a backslash counts) and reads 
 
 // ---- The folder search ---------------------------------------------------
 
-TEST_CASE("The list skips folders, and a folder too long for the search path lists nothing")
+TEST_CASE("The list skips folders and short-name matches, and a folder too long for the search path lists nothing")
 {
     char szTemp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, szTemp);
     const std::string strFolder = std::string(szTemp) + "vistel-scan-" + std::to_string(::GetTickCount()) + "\\";
     ::CreateDirectoryA(strFolder.c_str(), nullptr);
-    std::fclose(std::fopen((strFolder + "a.jpg").c_str(), "w"));
+    // The short name of b.jpeg ends in .JPE: the search for "*.jpe" finds it too.
+    for (const char* pszFile : { "a.jpg", "b.jpeg" })
+        std::fclose(std::fopen((strFolder + pszFile).c_str(), "w"));
     ::CreateDirectoryA((strFolder + "x.jpg").c_str(), nullptr);
-    s_saverWnd.m_images.RemoveAll(false);
-    s_saverWnd.ScanFolder(strFolder.c_str(), "*.jpg");
-    REQUIRE(s_saverWnd.m_images.m_nCount == 1);
-    CHECK(std::string(*s_saverWnd.m_images.m_ppItems[0]) == strFolder + "a.jpg");
+    s_saverWnd.SetImagePath(strFolder.c_str());
+    s_saverWnd.ListPictures();
+    std::string strListed;
+    for (int i = 0; i < s_saverWnd.m_images.m_nCount; i++)
+        strListed += std::string(*s_saverWnd.m_images.m_ppItems[i]).substr(strFolder.size()) + " ";
+    CHECK(strListed == "a.jpg b.jpeg ");
 
     s_saverWnd.m_images.RemoveAll(false);
     s_saverWnd.ScanFolder(("C:\\" + std::string(252, 'a') + "\\").c_str(), "*.jfif"); // 256 + 6 characters
