@@ -99,6 +99,25 @@ void CSlideShowWnd::SaveSettings()
 
 // ---- The picture list ----------------------------------------------------
 
+void CSlideShowWnd::ListPictures()
+{
+    m_images.RemoveAll(false);
+    for (const char* pszPattern : PICTURE_PATTERNS)
+        ScanFolder(m_strImagePath, pszPattern);
+}
+
+// Whether a file name ends in the extension of a "*.ext" pattern, in any
+// letter case. The folder search also matches a pattern against the short
+// alias of a long name (photo.jpeg is PHOTO~1.JPE to "*.jpe", photo.jpgx is
+// PHOTO~1.JPG to "*.jpg"), which would list a file twice, or list a file
+// that no pattern names.
+static bool HasPatternExtension(LPCSTR pszName, LPCSTR pszPattern)
+{
+    const char* pszOwn = std::strrchr(pszName, '.');
+    const char* pszWanted = std::strrchr(pszPattern, '.');
+    return pszOwn != nullptr && pszWanted != nullptr && _stricmp(pszOwn, pszWanted) == 0;
+}
+
 void CSlideShowWnd::ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern)
 {
     // A folder too long for the search path lists nothing.
@@ -115,7 +134,7 @@ void CSlideShowWnd::ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern)
         return;
     do
     {
-        if (entry.attrib & _A_SUBDIR)
+        if ((entry.attrib & _A_SUBDIR) || !HasPatternExtension(entry.name, pszPattern))
             continue;
         CString* pPath = new CString(pszFolder);
         *pPath += entry.name;
@@ -160,32 +179,47 @@ UINT_PTR CSlideShowWnd::StartSaver()
 {
     if (m_hWnd == nullptr)
         return 0;
-    m_images.RemoveAll(false);
-    for (const char* pszPattern : PICTURE_PATTERNS)
-        ScanFolder(m_strImagePath, pszPattern);
+    ListPictures();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     return ::SetTimer(m_hWnd, SLIDE_TIMER_ID, SlideInterval(), nullptr);
+}
+
+// The tick changes the picture; every paint draws the one on show, so a
+// part of the window that is uncovered gets the same picture as the rest.
+// The picture is kept by its path, not its slot: a rebuilt list may hold
+// other files, or fewer.
+void CSlideShowWnd::ShowNextPicture()
+{
+    const int nIndex = PickNextPicture();
+    if (nIndex >= 0 && m_images.m_ppItems[nIndex] != nullptr)
+        m_strShowing = *m_images.m_ppItems[nIndex];
 }
 
 void CSlideShowWnd::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == SLIDE_TIMER_ID)
+    {
+        ShowNextPicture();
         ::InvalidateRect(m_hWnd, nullptr, FALSE);
+    }
     Default();
 }
 
 void CSlideShowWnd::DrawSaver(CDC* pDC)
 {
+    // The first paint shows the first picture without waiting for a tick.
+    if (m_strShowing.IsEmpty())
+        ShowNextPicture();
+    if (m_strShowing.IsEmpty())
+        return;
     RECT rcClient;
     ::GetClientRect(m_hWnd, &rcClient);
-    const int nIndex = PickNextPicture();
-    if (nIndex < 0)
-        return;
 
-    // A file that can no longer be opened paints nothing; the show goes on
+    // Decoded anew at every paint, so that nothing decoded outlives it. A
+    // file that can no longer be opened paints nothing; the show goes on
     // at the next tick.
     SECDib image;
-    if (m_images.m_ppItems[nIndex] == nullptr || !LoadDisplayImage(image, *m_images.m_ppItems[nIndex]))
+    if (!LoadDisplayImage(image, m_strShowing))
         return;
 
     CBrush brush(m_crBackColor);
@@ -206,33 +240,39 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
 
 RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
 {
-    const int W = rcClient.right - rcClient.left, H = rcClient.bottom - rcClient.top;
+    int W = rcClient.right - rcClient.left, H = rcClient.bottom - rcClient.top;
+    if (W < 0)
+        W = 0;
+    if (H < 0)
+        H = 0;
     int dw, dh;
-    if (W >= 0 && H >= 0 && iw <= static_cast<DWORD>(W) && ih <= static_cast<DWORD>(H))
+    if (iw <= static_cast<DWORD>(W) && ih <= static_cast<DWORD>(H))
     {
         dw = static_cast<int>(iw);
         dh = static_cast<int>(ih);
     }
     else
     {
-        // The picture's own orientation decides, not the window's.
-        const double ratio = static_cast<double>(iw) / ih;
-        if (ratio >= 1.0)
+        // One factor for both directions, the smaller of W / iw and H / ih,
+        // so that the picture fits inside the window with its proportions.
+        // Compared and scaled in whole numbers: the limiting side comes out
+        // exactly W or H (a factor in floating point can leave it a pixel
+        // short), and the other side, rounded down, never exceeds its own.
+        const unsigned long long llWidthByH = static_cast<unsigned long long>(iw) * static_cast<unsigned>(H);
+        const unsigned long long llHeightByW = static_cast<unsigned long long>(ih) * static_cast<unsigned>(W);
+        if (iw != 0 && llWidthByH >= llHeightByW)
         {
             dw = W;
-            dh = static_cast<int>(W / ratio);
+            dh = static_cast<int>(llHeightByW / iw);
         }
         else
         {
             dh = H;
-            dw = static_cast<int>(H * ratio);
+            dw = static_cast<int>(llWidthByH / ih);
         }
     }
+    // Never negative: the picture is no larger than the window now.
     int x = (W - dw) / 2, y = (H - dh) / 2;
-    if (x < 0)
-        x = 0;
-    if (y < 0)
-        y = 0;
     // A picture as high as the window keeps a 5-pixel margin above and below.
     int nDrawnHeight = dh;
     if (dh == H)

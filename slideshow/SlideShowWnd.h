@@ -32,7 +32,10 @@ public:
     LPCSTR GetImagePath() const { return m_strImagePath; }
     void SetImagePath(LPCSTR pszImagePath);
 
-    // Appends the full path of every file of pszFolder matching pszPattern.
+    // Rebuilds the list from the picture folder, pattern by pattern.
+    void ListPictures();
+    // Appends the full path of every file of pszFolder whose extension is
+    // that of pszPattern ("*.ext").
     void ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern);
     // The slot of the next picture to show, -1 when the list is empty;
     // advances the sequence.
@@ -46,15 +49,18 @@ public:
     CString m_strImagePath;  // picture folder, ending with a backslash once loaded
     CCollection m_images;    // full paths of the pictures of the folder
     int m_nSequence;         // position in folder order
+    CString m_strShowing;    // path of the picture on show; empty until the first pick
 
 protected:
     void OnTimer(UINT_PTR nIDEvent);
+    // Makes the next picture of the list the one on show.
+    void ShowNextPicture();
 
     DECLARE_MESSAGE_MAP()
 };
 
-// Places pImage centred in the client rectangle, shrunk to its width (or,
-// for a portrait picture, its height) when larger, and draws it stretched.
+// Places pImage centred in the client rectangle, shrunk with its proportions
+// to fit inside it when larger in either direction, and draws it stretched.
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage);
 // The destination of a picture of iw x ih pixels in a client rectangle.
 RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih);

@@ -7,7 +7,8 @@ import subprocess
 import time
 import unittest
 
-from harness import BUILD, SaverTestCase, Host, Screen, make_picture, remove_settings, write_settings, xdo
+from harness import (BUILD, SETTLE, SaverTestCase, Host, Screen, make_picture, probe, remove_settings, write_settings,
+                     xdo)
 
 RED, BLUE, GREEN, BLACK = (255, 0, 0), (0, 0, 255), (0, 255, 0), (0, 0, 0)
 BACKGROUND = (0, 128, 255)
@@ -64,8 +65,8 @@ class Layout(SlideShowTestCase):
         ((1024, 768), (800, 590, 0, 5)),
         ((600, 900), (400, 590, 200, 5)),
         ((2000, 500), (800, 200, 0, 200)),
-        ((1280, 1024), (800, 640, 0, 0)),
-        ((1000, 1000), (800, 800, 0, 0)),
+        ((1280, 1024), (750, 590, 25, 5)),  # less wide than the window: its height decides
+        ((1000, 1000), (600, 590, 100, 5)),
         ((800, 600), (800, 590, 0, 5)),
         ((640, 600), (640, 590, 80, 5)),
         ((800, 500), (800, 500, 0, 50)),
@@ -104,9 +105,9 @@ class Layout(SlideShowTestCase):
         write_settings(self.folder, color=BACKGROUND)
         host = Host(command=[os.path.join(BUILD, "tests", "preview_host.exe")])
         self.hosts.append(host)
-        # The host sits at (20, 20): the picture is drawn 152 x 114 at its corner.
+        # The host sits at (20, 20): the picture is drawn 149 x 102 at (1, 5) in it.
         screen = self.screen_when(lambda s: s.pixel(96, 40) == RED)
-        self.assert_drawn(screen, 20, 20, 152, 114, left=20, top_edge=20, right=172, bottom_edge=132)
+        self.assert_drawn(screen, 21, 25, 149, 102, left=20, top_edge=20, right=172, bottom_edge=132)
         host.close()
         self.assertEqual(host.process.returncode, 0)
 
@@ -149,6 +150,16 @@ class Order(SlideShowTestCase):
         self.show(speed=1)  # five seconds a picture
         seen = self.sequence(3)
         self.assertEqual(len(seen), 1)
+
+    def test_a_partial_repaint_draws_the_picture_on_show(self):
+        self.picture("a.bmp", 320, 240, top=RED)
+        self.picture("b.bmp", 320, 240, top=GREEN)
+        saver = self.show()  # 40 seconds a picture
+        shown = self.screen_when(lambda s: s.pixel(400, 250) != BLACK).pixel(400, 250)
+        probe("invalidate", saver.hwnd, 0, 0, 400, 600)  # the picture's left part, erased and painted
+        time.sleep(SETTLE)
+        screen = Screen()
+        self.assertEqual((screen.pixel(300, 250), screen.pixel(500, 250)), (shown, shown))
 
     def test_random_order_with_one_picture_decodes_it_anew_at_every_tick(self):
         self.picture("only.bmp", 320, 240, top=RED)

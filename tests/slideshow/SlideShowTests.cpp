@@ -1,8 +1,9 @@
 // The slide show's edge logic that the real saver cannot show: the picture
 // list's slots, the pick rule across rebuilds, the display time at its
-// limits, the settings file's reading rules and the folder search's limits.
-// Layouts, folder order, letter case and formats are proven on the real
-// saver by the end-to-end tests.
+// limits, the layout in screens of other sizes, the settings file's reading
+// rules and the folder search's limits. Layouts on the test screen, folder
+// order, letter case and formats are proven on the real saver by the
+// end-to-end tests.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
@@ -127,6 +128,33 @@ TEST_CASE("The display time never overflows the timer")
     }
 }
 
+TEST_CASE("A larger picture is shrunk by one factor to fit inside wide and tall windows")
+{
+    struct Case
+    {
+        LONG W, H;
+        DWORD iw, ih;
+        const char* pszDrawn; // size at place
+    };
+    const Case cases[] = {
+        { 1920, 1080, 4000, 3000, "1440x1070 at 240,5" }, // as high as the window: the 5-pixel margin
+        { 1920, 1080, 3000, 4000, "810x1070 at 555,5" },
+        { 1080, 1920, 3000, 4000, "1080x1440 at 0,240" },
+        { 1080, 1920, 4000, 3000, "1080x810 at 0,555" },
+        { 800, 600, 1000, 1109, "541x590 at 129,5" }, // 1109 x (600 / 1109) in floating point is 599
+    };
+    for (const Case& c : cases)
+    {
+        CAPTURE(c.W);
+        CAPTURE(c.iw);
+        CAPTURE(c.ih);
+        const RECT rc = FitPicture(RECT{ 0, 0, c.W, c.H }, c.iw, c.ih);
+        CHECK(std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top) + " at " +
+                  std::to_string(rc.left) + "," + std::to_string(rc.top) ==
+              std::string(c.pszDrawn));
+    }
+}
+
 // ---- Settings file -------------------------------------------------------
 
 static std::string IniPath()
@@ -176,18 +204,22 @@ TEST_CASE("Reading adds the final backslash (only a backslash counts) and reads 
 
 // ---- The folder search ---------------------------------------------------
 
-TEST_CASE("The list skips folders, and a folder too long for the search path lists nothing")
+TEST_CASE("The list skips folders and short-name matches, and a folder too long for the search path lists nothing")
 {
     char szTemp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, szTemp);
     const std::string strFolder = std::string(szTemp) + "vistel-scan-" + std::to_string(::GetTickCount()) + "\\";
     ::CreateDirectoryA(strFolder.c_str(), nullptr);
-    std::fclose(std::fopen((strFolder + "a.jpg").c_str(), "w"));
+    // The short name of b.jpeg ends in .JPE: the search for "*.jpe" finds it too.
+    for (const char* pszFile : { "a.jpg", "b.jpeg" })
+        std::fclose(std::fopen((strFolder + pszFile).c_str(), "w"));
     ::CreateDirectoryA((strFolder + "x.jpg").c_str(), nullptr);
-    s_saverWnd.m_images.RemoveAll(false);
-    s_saverWnd.ScanFolder(strFolder.c_str(), "*.jpg");
-    REQUIRE(s_saverWnd.m_images.m_nCount == 1);
-    CHECK(std::string(*s_saverWnd.m_images.m_ppItems[0]) == strFolder + "a.jpg");
+    s_saverWnd.SetImagePath(strFolder.c_str());
+    s_saverWnd.ListPictures();
+    std::string strListed;
+    for (int i = 0; i < s_saverWnd.m_images.m_nCount; i++)
+        strListed += std::string(*s_saverWnd.m_images.m_ppItems[i]).substr(strFolder.size()) + " ";
+    CHECK(strListed == "a.jpg b.jpeg ");
 
     s_saverWnd.m_images.RemoveAll(false);
     s_saverWnd.ScanFolder(("C:\\" + std::string(252, 'a') + "\\").c_str(), "*.jfif"); // 256 + 6 characters

@@ -29,6 +29,8 @@
 //   probe host W H                   make a host window, print it, log what
 //                                    it receives until it is closed
 //   probe hold                       stay on the desktop until killed
+//   probe invalidate HWND L T R B    invalidate (and erase) a part of a window;
+//                                    return once it has been painted
 #include <windows.h>
 
 #include <cstdio>
@@ -328,6 +330,25 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(pszCommand, "run") == 0 && argc == 3)
         return RunCommandLine(argv[2]);
+    if (std::strcmp(pszCommand, "invalidate") == 0 && argc == 7)
+    {
+        HWND hWnd = ToHwnd(argv[2]);
+        const RECT rc = { std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]) };
+        if (!InvalidateRect(hWnd, &rc, TRUE))
+            return 1;
+        // The update region empties when the paint begins; a message sent
+        // then is answered only once the window's thread is back in its
+        // message loop, that is once the paint has ended.
+        const DWORD dwStart = GetTickCount();
+        while (GetUpdateRect(hWnd, nullptr, FALSE))
+        {
+            if (GetTickCount() - dwStart > 10000)
+                return 1;
+            Sleep(10);
+        }
+        DWORD_PTR dwResult;
+        return SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &dwResult) ? 0 : 1;
+    }
     if (std::strcmp(pszCommand, "host") == 0 && argc == 4)
         return RunHost(std::atoi(argv[2]), std::atoi(argv[3]));
     return 2;
