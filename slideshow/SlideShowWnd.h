@@ -46,6 +46,10 @@ public:
     CString m_strImagePath;  // picture folder, ending with a backslash once loaded
     CCollection m_images;    // full paths of the pictures of the folder
     int m_nSequence;         // position in folder order
+    // The last SaveSettings: ERROR_SUCCESS, or the system's error code and
+    // the settings file that could not be written.
+    DWORD m_dwSaveError;
+    CString m_strSaveFile;
 
 protected:
     void OnTimer(UINT_PTR nIDEvent);
