@@ -43,6 +43,9 @@ BOOL CSaverSettingsDlg::OnInitDialog()
 {
     // Loads the settings and fills the controls.
     CScreenSaverDlg::OnInitDialog();
+    // As long as the longest folder the browser gives: the settings file is
+    // read back with room for that and the backslash reading adds.
+    ::SendDlgItemMessageA(m_hWnd, IDC_IMAGEPATH, EM_LIMITTEXT, MAX_PATH - 1, 0);
     m_homeLink.SetTarget(HOME_PAGE);
     m_productLink.SetTarget(PRODUCT_PAGE);
     m_mailLink.SetTarget(MAIL_ADDRESS);

@@ -114,7 +114,10 @@ void CSlideShowWnd::LoadSettings()
     SetRandom(static_cast<int>(::GetPrivateProfileIntA(INI_SECTION, "RandomImage", DEFAULT_RANDOM, strFile)));
     SetBackColor(::GetPrivateProfileIntA(INI_SECTION, "BackColor", DEFAULT_BACK_COLOR, strFile));
 
-    char szImagePath[255];
+    // The dialog saves folders of up to MAX_PATH - 1 characters (the
+    // browser's longest, and the limit of its field) and, saved again
+    // unchanged, such a folder with the backslash added below.
+    char szImagePath[MAX_PATH + 1];
     ::GetPrivateProfileStringA(INI_SECTION, "ImagePath", DEFAULT_IMAGE_PATH, szImagePath, sizeof(szImagePath),
                                strFile);
     m_strImagePath = szImagePath;

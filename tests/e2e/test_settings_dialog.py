@@ -15,6 +15,7 @@ from harness import (BM_GETCHECK, DIALOG_CLASS, IDCANCEL, IDOK, SETTINGS_TITLE, 
 IDC_BACKGROUND, IDC_IMAGEPATH, IDC_BROWSE = 1000, 1003, 1004
 IDC_SPEEDTEXT, IDC_SPEEDSPIN, IDC_RANDOM = 1013, 1014, 1015
 MESSAGE_TEXT = 0xFFFF  # the text of a message box
+MAX_PATH = 260
 
 # The user's own copy of the settings file, in %APPDATA%.
 USER_NAME = pwd.getpwuid(os.getuid()).pw_name
@@ -116,6 +117,23 @@ class ShowingTheSettings(SettingsDialogTestCase):
                 self.assertEqual(self.shown(), (shown_speed, speed, random, winpath(folder) + "\\"))
                 self.escape()
                 self.assert_ends(CANCEL_CODE)
+
+    def test_a_folder_as_long_as_the_browser_gives_is_shown_whole_and_the_field_takes_no_more(self):
+        folder = os.path.join(self.scratch, "p" * (MAX_PATH - 2 - len(winpath(self.scratch))))
+        shown = winpath(folder) + "\\"
+        self.assertEqual(len(shown), MAX_PATH)
+        write_settings(folder)
+        self.open_dialog()
+        edit = self.control(IDC_IMAGEPATH)
+        self.assertEqual(text(edit), shown)
+        # A "y" at the end, then the first character deleted: once that is
+        # gone the "y" was handled too.
+        click(edit)
+        xdo("key", "End", "y", "Home", "Delete")
+        self.assertTrue(wait_until(lambda: not text(edit).startswith("Z:")))
+        self.assertEqual(text(edit), shown[1:])
+        self.escape()
+        self.assert_ends(CANCEL_CODE)
 
 
 class TheSpin(SettingsDialogTestCase):

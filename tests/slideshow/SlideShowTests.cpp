@@ -159,12 +159,16 @@ TEST_CASE("A missing settings file gives the defaults")
 
 TEST_CASE("Reading adds the final backslash (only a backslash counts) and reads numbers as the system does")
 {
-    const char* cases[][2] = {
+    // The longest folder the browser gives (MAX_PATH - 1 characters) is read
+    // in full, and so is that folder with the backslash reading added.
+    const std::string strLong = "D:\\" + std::string(MAX_PATH - 4, 'p');
+    const std::string cases[][2] = {
         { "D:\\Photos", "D:\\Photos\\" }, { "D:\\Photos\\", "D:\\Photos\\" }, { "", "\\" }, { "C:/pics/", "C:/pics/\\" },
+        { strLong, strLong + "\\" }, { strLong + "\\", strLong + "\\" },
     };
     for (const auto& c : cases)
     {
-        LoadFrom(std::string("[Vistel]\nImagePath=") + c[0] + "\n");
+        LoadFrom("[Vistel]\nImagePath=" + c[0] + "\n");
         CHECK(std::string(s_saverWnd.GetImagePath()) == c[1]);
     }
     LoadFrom("[Vistel]\nSpeed=300\nRandomImage=yes\nBackColor=255\n");
