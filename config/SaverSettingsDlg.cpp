@@ -3,6 +3,9 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "../res/resource.h"
 #include "../slideshow/SlideShowWnd.h"
 
@@ -40,6 +43,9 @@ BOOL CSaverSettingsDlg::OnInitDialog()
 {
     // Loads the settings and fills the controls.
     CScreenSaverDlg::OnInitDialog();
+    // As long as the longest folder the browser gives: the settings file is
+    // read back with room for that and the backslash reading adds.
+    ::SendDlgItemMessageA(m_hWnd, IDC_IMAGEPATH, EM_LIMITTEXT, MAX_PATH - 1, 0);
     m_homeLink.SetTarget(HOME_PAGE);
     m_productLink.SetTarget(PRODUCT_PAGE);
     m_mailLink.SetTarget(MAIL_ADDRESS);
@@ -83,6 +89,31 @@ void CSaverSettingsDlg::DoDataExchange(CDataExchange* pDX)
         pSettings->SetImagePath(strImagePath);
         pSettings->SaveSettings();
     }
+}
+
+void CSaverSettingsDlg::OnOK()
+{
+    UpdateData(TRUE);
+    // Settings that reached no file would be lost with the dialog: it stays
+    // open, and says where they could not go and why.
+    CSlideShowWnd* pSettings = Settings();
+    if (pSettings == nullptr || pSettings->m_dwSaveError == ERROR_SUCCESS)
+    {
+        EndDialog(IDOK);
+        return;
+    }
+    char szReason[512];
+    DWORD cchReason = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                       pSettings->m_dwSaveError, 0, szReason, sizeof(szReason), nullptr);
+    while (cchReason > 0 && std::strchr(" \r\n", szReason[cchReason - 1]) != nullptr)
+        cchReason--;
+    szReason[cchReason] = '\0';
+    if (cchReason == 0)
+        std::snprintf(szReason, sizeof(szReason), "Error %lu.", pSettings->m_dwSaveError);
+    CString strMessage;
+    strMessage.Format("The settings could not be saved in\n\n%s\n\n%s", static_cast<LPCSTR>(pSettings->m_strSaveFile),
+                      szReason);
+    AfxMessageBox(strMessage, MB_ICONEXCLAMATION);
 }
 
 void CSaverSettingsDlg::UpdateSpeedText(int nPos)

@@ -16,6 +16,8 @@ public:
     ~CSaverSettingsDlg() override;
 
     BOOL OnInitDialog() override;
+    // Saves the settings and closes, or stays open when they reached no file.
+    void OnOK() override;
     // Shows the display time of a spin position: "1 Second" for 0, else
     // five seconds a step.
     void UpdateSpeedText(int nPos);

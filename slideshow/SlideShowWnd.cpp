@@ -1,6 +1,7 @@
 #include "SlideShowWnd.h"
 
 #include <io.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -8,9 +9,11 @@
 
 #include "../image/SECDib.h"
 #include "DisplayImage.h"
+#include "SystemProc.h"
 
 static const char INI_FILE[] = "Vistel.ini"; // in the Windows directory
 static const char INI_SECTION[] = "Vistel";
+static const char USER_INI_FOLDER[] = "Vistel"; // in the user's application data
 
 static const int DEFAULT_SPEED = 8;
 static const int DEFAULT_RANDOM = 0;
@@ -27,7 +30,8 @@ BEGIN_MESSAGE_MAP(CSlideShowWnd, CScreenSaverWnd)
 END_MESSAGE_MAP()
 
 CSlideShowWnd::CSlideShowWnd()
-    : m_nSpeed(DEFAULT_SPEED), m_bRandom(0), m_crBackColor(0), m_strImagePath("C:\\images\\"), m_nSequence(0)
+    : m_nSpeed(DEFAULT_SPEED), m_bRandom(0), m_crBackColor(0), m_strImagePath("C:\\images\\"), m_nSequence(0),
+      m_dwSaveError(ERROR_SUCCESS)
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
@@ -62,39 +66,106 @@ void CSlideShowWnd::SetImagePath(LPCSTR pszImagePath)
     StartSaver();
 }
 
+// The settings file is Vistel.ini in the Windows directory. Where the user
+// may not write there (a 64-bit program on Windows Vista and later is not
+// redirected to a copy of its own), the settings go to the user's copy in the
+// application data folder, which from then on is read in its place.
+
+// The user's copy, or an empty name when the system names no application
+// data folder.
+static CString UserSettingsFile(BOOL bCreateFolder)
+{
+    // The lookup is missing from the shell of Windows 95 without the desktop
+    // update; the APPDATA variable of Windows 2000 and later stands in.
+    typedef BOOL(WINAPI * GETSPECIALFOLDERPATHPROC)(HWND, LPSTR, int, BOOL);
+    static const HMODULE s_hShell = ::LoadLibraryA("shell32.dll");
+    const GETSPECIALFOLDERPATHPROC pfnGetFolder =
+        GetProcAddressAs<GETSPECIALFOLDERPATHPROC>(s_hShell, "SHGetSpecialFolderPathA");
+    char szAppData[MAX_PATH] = "";
+    if (pfnGetFolder == nullptr || !pfnGetFolder(nullptr, szAppData, CSIDL_APPDATA, bCreateFolder))
+    {
+        const DWORD cch = ::GetEnvironmentVariableA("APPDATA", szAppData, sizeof(szAppData));
+        if (cch == 0 || cch >= sizeof(szAppData))
+            return CString();
+    }
+    CString strFile(szAppData);
+    strFile += '\\';
+    strFile += USER_INI_FOLDER;
+    if (bCreateFolder)
+        ::CreateDirectoryA(strFile, nullptr); // there already, most times
+    strFile += '\\';
+    strFile += INI_FILE;
+    return strFile;
+}
+
+static BOOL IsFile(LPCSTR pszPath)
+{
+    const DWORD dwAttributes = ::GetFileAttributesA(pszPath);
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 void CSlideShowWnd::LoadSettings()
 {
-    SetSpeed(static_cast<int>(::GetPrivateProfileIntA(INI_SECTION, "Speed", DEFAULT_SPEED, INI_FILE)));
-    SetRandom(static_cast<int>(::GetPrivateProfileIntA(INI_SECTION, "RandomImage", DEFAULT_RANDOM, INI_FILE)));
-    SetBackColor(::GetPrivateProfileIntA(INI_SECTION, "BackColor", DEFAULT_BACK_COLOR, INI_FILE));
+    CString strFile = UserSettingsFile(FALSE);
+    if (strFile.IsEmpty() || !IsFile(strFile))
+        strFile = INI_FILE;
 
-    char szImagePath[255];
+    SetSpeed(static_cast<int>(::GetPrivateProfileIntA(INI_SECTION, "Speed", DEFAULT_SPEED, strFile)));
+    SetRandom(static_cast<int>(::GetPrivateProfileIntA(INI_SECTION, "RandomImage", DEFAULT_RANDOM, strFile)));
+    SetBackColor(::GetPrivateProfileIntA(INI_SECTION, "BackColor", DEFAULT_BACK_COLOR, strFile));
+
+    // The dialog saves folders of up to MAX_PATH - 1 characters (the
+    // browser's longest, and the limit of its field) and, saved again
+    // unchanged, such a folder with the backslash added below.
+    char szImagePath[MAX_PATH + 1];
     ::GetPrivateProfileStringA(INI_SECTION, "ImagePath", DEFAULT_IMAGE_PATH, szImagePath, sizeof(szImagePath),
-                               INI_FILE);
+                               strFile);
     m_strImagePath = szImagePath;
     const int nLength = m_strImagePath.GetLength();
     if (nLength == 0 || m_strImagePath.GetAt(nLength - 1) != '\\')
         m_strImagePath += '\\';
 }
 
-static void WriteSetting(LPCSTR pszKey, LPCSTR pszValue)
+// Writes the four keys to one file; the system's error code when one of them
+// did not reach it.
+static DWORD WriteSettingsFile(const CSlideShowWnd& settings, LPCSTR pszFile)
 {
-    ::WritePrivateProfileStringA(INI_SECTION, pszKey, pszValue, INI_FILE);
-}
-
-static void WriteSetting(LPCSTR pszKey, int nValue)
-{
-    CString strValue;
-    strValue.Format("%d", nValue);
-    WriteSetting(pszKey, strValue);
+    CString strSpeed, strRandom, strBackColor;
+    strSpeed.Format("%d", settings.GetSpeed());
+    strRandom.Format("%d", settings.GetRandom());
+    strBackColor.Format("%d", static_cast<int>(settings.GetBackColor()));
+    const LPCSTR keys[][2] = {
+        { "Speed", strSpeed }, { "ImagePath", settings.GetImagePath() }, { "RandomImage", strRandom },
+        { "BackColor", strBackColor },
+    };
+    for (const auto& key : keys)
+    {
+        if (!::WritePrivateProfileStringA(INI_SECTION, key[0], key[1], pszFile))
+        {
+            const DWORD dwError = ::GetLastError();
+            return dwError != ERROR_SUCCESS ? dwError : ERROR_WRITE_FAULT;
+        }
+    }
+    return ERROR_SUCCESS;
 }
 
 void CSlideShowWnd::SaveSettings()
 {
-    WriteSetting("Speed", m_nSpeed);
-    WriteSetting("ImagePath", m_strImagePath);
-    WriteSetting("RandomImage", m_bRandom);
-    WriteSetting("BackColor", static_cast<int>(m_crBackColor));
+    // The user's copy is written when the Windows directory refuses the
+    // settings, and whenever it exists, since it is the one that is read.
+    m_dwSaveError = WriteSettingsFile(*this, INI_FILE);
+    const CString strUserFile = UserSettingsFile(m_dwSaveError != ERROR_SUCCESS);
+    if (m_dwSaveError == ERROR_SUCCESS && (strUserFile.IsEmpty() || !IsFile(strUserFile)))
+        return;
+    if (strUserFile.IsEmpty())
+    {
+        char szWindows[MAX_PATH] = "";
+        ::GetWindowsDirectoryA(szWindows, MAX_PATH);
+        m_strSaveFile = CString(szWindows) + "\\" + INI_FILE;
+        return;
+    }
+    m_strSaveFile = strUserFile;
+    m_dwSaveError = WriteSettingsFile(*this, strUserFile);
 }
 
 // ---- The picture list ----------------------------------------------------

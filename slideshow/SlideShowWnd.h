@@ -50,6 +50,10 @@ public:
     CCollection m_images;    // full paths of the pictures of the folder
     int m_nSequence;         // position in folder order
     CString m_strShowing;    // path of the picture on show; empty until the first pick
+    // The last SaveSettings: ERROR_SUCCESS, or the system's error code and
+    // the settings file that could not be written.
+    DWORD m_dwSaveError;
+    CString m_strSaveFile;
 
 protected:
     void OnTimer(UINT_PTR nIDEvent);

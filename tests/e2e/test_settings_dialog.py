@@ -1,9 +1,11 @@
 """The settings dialog of the real saver, driven as a user drives it: it
 shows what Vistel.ini holds (or the defaults), the spin steps the display
 time, OK writes the four keys and ends with 1, every way of cancelling
-writes nothing and ends with 2."""
+writes nothing and ends with 2. Settings that reach no file keep it open
+and say why."""
 
 import os
+import pwd
 import unittest
 
 from harness import (BM_GETCHECK, DIALOG_CLASS, IDCANCEL, IDOK, SETTINGS_TITLE, UDM_GETPOS, WINDOWS_DIR, Screen,
@@ -12,6 +14,12 @@ from harness import (BM_GETCHECK, DIALOG_CLASS, IDCANCEL, IDOK, SETTINGS_TITLE, 
 
 IDC_BACKGROUND, IDC_IMAGEPATH, IDC_BROWSE = 1000, 1003, 1004
 IDC_SPEEDTEXT, IDC_SPEEDSPIN, IDC_RANDOM = 1013, 1014, 1015
+MESSAGE_TEXT = 0xFFFF  # the text of a message box
+MAX_PATH = 260
+
+# The user's own copy of the settings file, in %APPDATA%.
+USER_NAME = pwd.getpwuid(os.getuid()).pw_name
+USER_DIR = os.path.join(os.path.dirname(WINDOWS_DIR), "users", USER_NAME, "AppData", "Roaming", "Vistel")
 
 COLOR_TITLE = "Color"
 COLOR_BASIC_BOX = 720       # the colour dialog's 8 x 6 grid of basic colours
@@ -110,6 +118,23 @@ class ShowingTheSettings(SettingsDialogTestCase):
                 self.escape()
                 self.assert_ends(CANCEL_CODE)
 
+    def test_a_folder_as_long_as_the_browser_gives_is_shown_whole_and_the_field_takes_no_more(self):
+        folder = os.path.join(self.scratch, "p" * (MAX_PATH - 2 - len(winpath(self.scratch))))
+        shown = winpath(folder) + "\\"
+        self.assertEqual(len(shown), MAX_PATH)
+        write_settings(folder)
+        self.open_dialog()
+        edit = self.control(IDC_IMAGEPATH)
+        self.assertEqual(text(edit), shown)
+        # A "y" at the end, then the first character deleted: once that is
+        # gone the "y" was handled too.
+        click(edit)
+        xdo("key", "End", "y", "Home", "Delete")
+        self.assertTrue(wait_until(lambda: not text(edit).startswith("Z:")))
+        self.assertEqual(text(edit), shown[1:])
+        self.escape()
+        self.assert_ends(CANCEL_CODE)
+
 
 class TheSpin(SettingsDialogTestCase):
     def test_the_arrows_step_five_seconds_and_stop_at_one_second(self):
@@ -195,6 +220,30 @@ class Saving(SettingsDialogTestCase):
                 way()
                 self.assert_ends(CANCEL_CODE)
                 self.assertEqual(settings_file(), before)
+
+    def test_settings_that_reach_no_file_keep_the_dialog_open_and_say_why(self):
+        # Folders stand where the Windows directory's file and the user's copy would be.
+        blocked = [os.path.join(WINDOWS_DIR, "Vistel.ini"), os.path.join(USER_DIR, "Vistel.ini")]
+        made_user_dir = not os.path.isdir(USER_DIR)
+        try:
+            for folder in blocked:
+                os.makedirs(folder)
+            self.open_dialog()
+            click(self.control(IDOK))
+            box = wait_front(DIALOG_CLASS, "Vistel")
+            self.assertTrue(box, "no message box")
+            self.assertEqual(text(item(box, MESSAGE_TEXT)),
+                             "The settings could not be saved in\n\n"
+                             f"C:\\users\\{USER_NAME}\\AppData\\Roaming\\Vistel\\Vistel.ini\n\nAccess denied.")
+            click(item(box, IDOK))
+            self.assertTrue(wait_until(lambda: window_info(box)["exists"] == "0"))
+            self.assertTrue(self.saver.stays())
+            self.escape()
+            self.assert_ends(CANCEL_CODE)
+        finally:
+            for folder in blocked + ([USER_DIR] if made_user_dir else []):
+                if os.path.isdir(folder):
+                    os.rmdir(folder)
 
 
 class Browsing(SettingsDialogTestCase):

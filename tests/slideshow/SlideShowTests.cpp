@@ -187,12 +187,16 @@ TEST_CASE("A missing settings file gives the defaults")
 
 TEST_CASE("Reading adds the final backslash (only a backslash counts) and reads numbers as the system does")
 {
-    const char* cases[][2] = {
+    // The longest folder the browser gives (MAX_PATH - 1 characters) is read
+    // in full, and so is that folder with the backslash reading added.
+    const std::string strLong = "D:\\" + std::string(MAX_PATH - 4, 'p');
+    const std::string cases[][2] = {
         { "D:\\Photos", "D:\\Photos\\" }, { "D:\\Photos\\", "D:\\Photos\\" }, { "", "\\" }, { "C:/pics/", "C:/pics/\\" },
+        { strLong, strLong + "\\" }, { strLong + "\\", strLong + "\\" },
     };
     for (const auto& c : cases)
     {
-        LoadFrom(std::string("[Vistel]\nImagePath=") + c[0] + "\n");
+        LoadFrom("[Vistel]\nImagePath=" + c[0] + "\n");
         CHECK(std::string(s_saverWnd.GetImagePath()) == c[1]);
     }
     LoadFrom("[Vistel]\nSpeed=300\nRandomImage=yes\nBackColor=255\n");
@@ -200,6 +204,51 @@ TEST_CASE("Reading adds the final backslash (only a backslash counts) and reads 
     CHECK(s_saverWnd.GetRandom() == 0);
     CHECK(s_saverWnd.GetBackColor() == RGB(255, 0, 0));
     ::DeleteFileA(IniPath().c_str());
+}
+
+// The user's own copy of the settings file.
+static std::string UserIniFolder()
+{
+    char szAppData[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("APPDATA", szAppData, MAX_PATH);
+    return std::string(szAppData) + "\\Vistel";
+}
+
+// Removes what a test made in the Windows directory and the user's folder,
+// also when it fails.
+struct RemoveSettingsFiles
+{
+    ~RemoveSettingsFiles()
+    {
+        ::RemoveDirectoryA(IniPath().c_str());
+        ::DeleteFileA(IniPath().c_str());
+        ::DeleteFileA((UserIniFolder() + "\\Vistel.ini").c_str());
+        ::RemoveDirectoryA(UserIniFolder().c_str());
+    }
+};
+
+TEST_CASE("Settings the Windows directory refuses go to the user's copy, which is read in its place from then on")
+{
+    RemoveSettingsFiles cleanup;
+    ::DeleteFileA(IniPath().c_str());
+    REQUIRE(::CreateDirectoryA(IniPath().c_str(), nullptr)); // where the file would be
+    s_saverWnd.SetSpeed(3);
+    s_saverWnd.SetImagePath("D:\\Photos");
+    s_saverWnd.SaveSettings();
+    s_saverWnd.SetSpeed(0);
+    s_saverWnd.LoadSettings();
+    CHECK(s_saverWnd.GetSpeed() == 3);
+    CHECK(std::string(s_saverWnd.GetImagePath()) == "D:\\Photos\\");
+
+    // Once the Windows directory takes them again, the user's copy is kept
+    // up to date as well: it is still the one that is read.
+    REQUIRE(::RemoveDirectoryA(IniPath().c_str()));
+    s_saverWnd.SetSpeed(5);
+    s_saverWnd.SaveSettings();
+    s_saverWnd.SetSpeed(0);
+    s_saverWnd.LoadSettings();
+    CHECK(s_saverWnd.GetSpeed() == 5);
+    CHECK(::GetPrivateProfileIntA("Vistel", "Speed", 0, IniPath().c_str()) == 5);
 }
 
 // ---- The folder search ---------------------------------------------------
