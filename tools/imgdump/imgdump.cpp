@@ -2,6 +2,7 @@
 // and writes what that image holds as a BMP file.
 //
 //   imgdump PICTURE OUT.bmp
+//   imgdump @LIST
 //
 // Prints one line, WIDTHxHEIGHT DEPTH-bit table=N palette=yes|no
 // halftone=yes|no, where N is the number of colour-table entries the
@@ -12,7 +13,14 @@
 // Exit code: 0 when a picture is held, 1 when none (also when the file
 // cannot be opened or read), 2 on wrong usage or when OUT.bmp cannot be
 // written.
+//
+// With @LIST it dumps many pictures in one run (a program start costs more
+// than most loads under Wine): each line of the file LIST is PICTURE, a tab
+// and OUT.bmp, and for each it prints "CODE LINE", CODE being the exit code
+// that picture alone would give and LINE the line above (empty without a
+// picture). The run's own exit code is 0, or 2 when LIST cannot be read.
 #include <cstdio>
+#include <cstring>
 
 #include "../../slideshow/DisplayImage.h"
 #include "File.h"
@@ -88,32 +96,71 @@ static BOOL WriteBmp(const SECImage& image, const char* pszPath)
     return TRUE;
 }
 
-int main(int argc, char** argv)
+// Loads one picture and writes what it holds; the exit code for it, and its
+// line in pszLine.
+static int DumpPicture(const char* pszPicture, const char* pszOut, char (&szLine)[128])
 {
-    if (argc != 3)
-    {
-        std::fprintf(stderr, "usage: imgdump PICTURE OUT.bmp\n");
-        return EXIT_USAGE;
-    }
-
+    szLine[0] = '\0';
     SECDib image;
-    if (!LoadDisplayImage(image, argv[1]))
-        std::fprintf(stderr, "imgdump: cannot read %s\n", argv[1]);
+    if (!LoadDisplayImage(image, pszPicture))
+        std::fprintf(stderr, "imgdump: cannot read %s\n", pszPicture);
     if (!HoldsPicture(image))
     {
-        std::fprintf(stderr, "imgdump: no picture in %s\n", argv[1]);
+        std::fprintf(stderr, "imgdump: no picture in %s\n", pszPicture);
         return EXIT_NO_PICTURE;
     }
-
-    std::printf("%lux%lu %d-bit table=%u palette=%s halftone=%s\n", static_cast<unsigned long>(image.PixelWidth()),
-                static_cast<unsigned long>(image.PixelHeight()), image.m_nPixelDepth,
-                static_cast<unsigned>(image.m_wTableEntries), image.m_pImagePalette != nullptr ? "yes" : "no",
-                image.m_bHalftoneDraw ? "yes" : "no");
-    std::fflush(stdout);
-    if (!WriteBmp(image, argv[2]))
+    std::snprintf(szLine, sizeof(szLine), "%lux%lu %d-bit table=%u palette=%s halftone=%s",
+                  static_cast<unsigned long>(image.PixelWidth()), static_cast<unsigned long>(image.PixelHeight()),
+                  image.m_nPixelDepth, static_cast<unsigned>(image.m_wTableEntries),
+                  image.m_pImagePalette != nullptr ? "yes" : "no", image.m_bHalftoneDraw ? "yes" : "no");
+    if (!WriteBmp(image, pszOut))
     {
-        std::fprintf(stderr, "imgdump: cannot write %s\n", argv[2]);
+        std::fprintf(stderr, "imgdump: cannot write %s\n", pszOut);
         return EXIT_USAGE;
     }
     return EXIT_PICTURE;
+}
+
+// Each line of the list: PICTURE, a tab, OUT.bmp. The result of each is
+// printed as soon as it is known, so that a run that does not end shows
+// which picture held it.
+static int DumpList(const char* pszList)
+{
+    FILE* pList = std::fopen(pszList, "r");
+    if (pList == nullptr)
+    {
+        std::fprintf(stderr, "imgdump: cannot read %s\n", pszList);
+        return EXIT_USAGE;
+    }
+    char szEntry[2 * MAX_PATH + 2];
+    while (std::fgets(szEntry, sizeof(szEntry), pList) != nullptr)
+    {
+        szEntry[std::strcspn(szEntry, "\r\n")] = '\0';
+        char* pszTab = std::strchr(szEntry, '\t');
+        if (pszTab == nullptr)
+            continue;
+        *pszTab = '\0';
+        char szLine[128];
+        const int nCode = DumpPicture(szEntry, pszTab + 1, szLine);
+        std::printf("%d %s\n", nCode, szLine);
+        std::fflush(stdout);
+    }
+    std::fclose(pList);
+    return EXIT_PICTURE;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && argv[1][0] == '@')
+        return DumpList(argv[1] + 1);
+    if (argc != 3)
+    {
+        std::fprintf(stderr, "usage: imgdump PICTURE OUT.bmp | imgdump @LIST\n");
+        return EXIT_USAGE;
+    }
+    char szLine[128];
+    const int nCode = DumpPicture(argv[1], argv[2], szLine);
+    if (szLine[0] != '\0')
+        std::printf("%s\n", szLine);
+    return nCode;
 }
