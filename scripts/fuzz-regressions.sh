@@ -9,7 +9,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 fuzz="$root/build/fuzz"
-[ $# -gt 0 ] || set -- Bmp Pcx Targa Jpeg DisplayImage
+# shellcheck disable=SC2046 # one target name a word
+[ $# -gt 0 ] || set -- $(awk '/^[A-Za-z]/ { print $1 }' "$root/tests/fuzz/targets.txt")
 export JPEGMEM=${JPEGMEM:-200}
 for target in "$@"; do
     kept="$root/tests/fuzz/regressions/$target"

@@ -9,13 +9,14 @@
 #   scripts/fuzz.sh [SECONDS-PER-TARGET [TARGET...]]
 #   FUZZ_RUNS=10000000 scripts/fuzz.sh 0 [TARGET...]   (a number of runs instead)
 #
-# Targets: Bmp Pcx Targa Jpeg DisplayImage (all by default; 60 seconds each).
+# Targets: those of tests/fuzz/targets.txt (all by default; 60 seconds each).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+list="$root/tests/fuzz/targets.txt"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(Bmp Pcx Targa Jpeg DisplayImage)
+[ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(awk '/^[A-Za-z]/ { print $1 }' "$list")
 
 "$root/scripts/build-host.sh"
 host="$root/build/host"
@@ -30,13 +31,9 @@ failed=0
 for target in "${targets[@]}"; do
     mkdir -p "$fuzz/corpus/$target"
     dict="$fuzz/$target.dict"
-    case $target in
-        Bmp) cp "$root/tests/fuzz/dict/bmp.dict" "$dict" ;;
-        Pcx) cp "$root/tests/fuzz/dict/pcx.dict" "$dict" ;;
-        Targa) cp "$root/tests/fuzz/dict/tga.dict" "$dict" ;;
-        Jpeg) cp "$root/tests/fuzz/dict/jpeg.dict" "$dict" ;;
-        DisplayImage) cat "$root"/tests/fuzz/dict/*.dict >"$dict" ;;
-    esac
+    dicts=$(awk -v t="$target" '$1 == t { $1 = $2 = $3 = ""; print }' "$list")
+    [ -n "$dicts" ] || { echo "fuzz: $target is no target of $list" >&2; exit 2; }
+    for name in $dicts; do cat "$root/tests/fuzz/dict/$name.dict"; done >"$dict"
     log="$fuzz/$target.log"
     limit=(-max_total_time="$seconds")
     [ -n "${FUZZ_RUNS:-}" ] && limit=(-runs="$FUZZ_RUNS")

@@ -6,9 +6,10 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$root/build/fuzz/seeds"
 [ -f "$seeds/.complete" ] && exit 0
+list="$root/tests/fuzz/targets.txt"
 im=/usr/bin/convert
 rm -rf "$seeds"
-mkdir -p "$seeds/Bmp" "$seeds/Pcx" "$seeds/Targa" "$seeds/Jpeg" "$seeds/DisplayImage"
+for target in $(awk '/^[A-Za-z]/ { print $1 }' "$list"); do mkdir -p "$seeds/$target"; done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 $im -size 13x7 gradient:red-blue "$tmp/colour.ppm"
@@ -56,15 +57,12 @@ $im "$tmp/colour.ppm" -define jpeg:restart-interval=1 JPEG:"$j/restart.jpg"
 $im "$tmp/colour.ppm" -colorspace CMYK JPEG:"$j/cmyk.jpg"
 cjpeg -arithmetic -outfile "$j/arithmetic.jpg" "$tmp/colour.ppm"
 
-# The display-image routine: every file above after the byte that picks its
-# name (0 .jpg, 3 .pcx, 4 .tga, 5 .bmp).
-prefix() { # byte folder
-    for f in "$seeds/$2"/*; do
-        { printf "\\$(printf '%03o' "$1")"; cat "$f"; } >"$seeds/DisplayImage/$2-$(basename "$f")"
+# The display-image routine: every file above after the byte that picks a
+# name its reader takes.
+display=$(awk '/^[A-Za-z]/ && $2 == "-" { print $1 }' "$list")
+awk '/^[A-Za-z]/ && $3 != "-" { print $1, $3 }' "$list" | while read -r folder byte; do
+    for f in "$seeds/$folder"/*; do
+        { printf "\\$(printf '%03o' "$byte")"; cat "$f"; } >"$seeds/$display/$folder-$(basename "$f")"
     done
-}
-prefix 0 Jpeg
-prefix 3 Pcx
-prefix 4 Targa
-prefix 5 Bmp
+done
 touch "$seeds/.complete"

@@ -7,7 +7,7 @@ set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 host="$root/build/host"
 export JPEGMEM=200 # as scripts/fuzz.sh runs them
-for target in Bmp Pcx Targa Jpeg DisplayImage; do
+for target in $(awk '/^[A-Za-z]/ { print $1 }' "$root/tests/fuzz/targets.txt"); do
     inputs=$(find "$root/tests/fuzz/regressions/$target" "$root/build/fuzz/seeds/$target" -type f ! -name '.*' | sort)
     [ -n "$inputs" ] || { echo "replay: no inputs for $target" >&2; exit 1; }
     # shellcheck disable=SC2086 # one argument per file; the names hold no spaces
