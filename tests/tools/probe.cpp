@@ -8,36 +8,17 @@
 #include <cstdlib>
 #include <cstring>
 
-static long long Number(const char* psz)
-{
-    return std::strtoll(psz, nullptr, 0);
-}
+static long long Number(const char* psz) { return std::strtoll(psz, nullptr, 0); }
 
-static int Int(const char* psz)
-{
-    return static_cast<int>(Number(psz));
-}
+static int Int(const char* psz) { return static_cast<int>(Number(psz)); }
 
-static HWND Hwnd(const char* psz)
-{
-    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(Number(psz)));
-}
+static HWND Hwnd(const char* psz) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(Number(psz))); }
 
-static unsigned long long Handle(const void* pHandle)
-{
-    return reinterpret_cast<UINT_PTR>(pHandle);
-}
+static unsigned long long Handle(const void* pHandle) { return reinterpret_cast<UINT_PTR>(pHandle); }
 
-static int Print(unsigned long long value)
-{
-    std::printf("%llu\n", value);
-    return 0;
-}
+static int Print(unsigned long long value) { std::printf("%llu\n", value); return 0; }
 
-static int PrintHandle(const void* pHandle)
-{
-    return Print(Handle(pHandle));
-}
+static int PrintHandle(const void* pHandle) { return Print(Handle(pHandle)); }
 
 static void GetNames(HWND hWnd, char (&szClass)[256], char (&szText)[512])
 {
