@@ -140,7 +140,7 @@ class Soak(SaverTestCase):
         names = make_folder(folder)
         write_settings(folder, speed=0, color=(40, 40, 60))
         program = self.install(SOAK_SAVER)
-        shutil.copy(os.path.join(BUILD, "tests", "monitor", "PASSWORD.CPL"), self.scratch)
+        shutil.copy(os.path.join(BUILD, "tests", "stubs", "PASSWORD.CPL"), self.scratch)
         log = os.path.join(self.scratch, "monitor.log")
 
         saver = self.start(["/s"], program=program, env={"VISTEL_MONITOR_LOG": winpath(log)})

@@ -6,7 +6,8 @@
 //                      optional words "hold=MS" (keep the "dialog" open for
 //                      MS milliseconds, dispatching messages meanwhile) and
 //                      "close" (post WM_CLOSE to the saver while the dialog
-//                      is open and again just before answering)
+//                      is open and again just before answering); unset, every
+//                      password is accepted
 #pragma once
 
 #include <windows.h>
@@ -43,6 +44,7 @@ static inline StubControl ReadStubControl()
 {
     StubControl control;
     const char* pszPath = std::getenv("VISTEL_STUB_CONTROL");
+    control.bAccept = pszPath == nullptr;
     FILE* pFile = pszPath != nullptr ? std::fopen(pszPath, "r") : nullptr;
     if (pFile == nullptr)
         return control;

@@ -1,59 +1,84 @@
 // probe: looks at and pokes the windows of other programs, for the tests.
-// One command per run; results go to standard output, one value per line.
-//
-//   probe wait CLASS TITLE MS [PARENT]  wait for a window (a child of PARENT
-//                                    when given, else a top-level one)
-//   probe find CLASS TITLE [PARENT]  print the window or 0 ("-" = any)
-//   probe info HWND                  print key=value facts about a window
-//   probe children HWND              print "hwnd class title" per child
-//   probe windows                    print "hwnd class visible" per top-level
-//                                    window
-//   probe post HWND MSG WPARAM LPARAM
-//   probe send HWND MSG WPARAM LPARAM  print the result
-//   probe help HWND                  send WM_HELP with a help record; print
-//                                    the result
-//   probe settext HWND TEXT          SetWindowText (a WM_SETTEXT); print its result
-//   probe text HWND                  print the text WM_GETTEXT gives (line
-//                                    breaks as \n)
-//   probe item HWND ID               print the dialog's control ID
-//   probe cursor                     print the shown cursor and position
-//   probe foreground                 print the foreground window
-//   probe activate MS                show a window of our own in front
-//   probe pixel X Y                  print the screen pixel as RRGGBB
-//   probe running [0|1]              print (or set) the screen-saver-running
-//                                    state
-//   probe front HWND                 make a window the foreground window
-//   probe register NAME              print the id of a registered message
-//   probe run COMMANDLINE            start a program with exactly this
-//                                    command line; exit with its exit code
-//   probe host W H                   make a host window, print it, log what
-//                                    it receives until it is closed
-//   probe hold                       stay on the desktop until killed
-//   probe invalidate HWND L T R B    invalidate (and erase) a part of a window;
-//                                    return once it has been painted
+// One command per run, from the table at the end; results go to standard
+// output, one value per line. Exit code 0 on success, 1 when the command
+// failed, 2 for an unknown command or a wrong number of arguments.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-static HWND ToHwnd(const char* psz)
+static long long Number(const char* psz) { return std::strtoll(psz, nullptr, 0); }
+
+static int Int(const char* psz) { return static_cast<int>(Number(psz)); }
+
+static HWND Hwnd(const char* psz) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(Number(psz))); }
+
+static unsigned long long Handle(const void* pHandle) { return reinterpret_cast<UINT_PTR>(pHandle); }
+
+static int Print(unsigned long long value) { std::printf("%llu\n", value); return 0; }
+
+static int PrintHandle(const void* pHandle) { return Print(Handle(pHandle)); }
+
+static void GetNames(HWND hWnd, char (&szClass)[256], char (&szText)[512])
 {
-    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(psz, nullptr, 0)));
+    szClass[0] = szText[0] = '\0';
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    GetWindowTextA(hWnd, szText, sizeof(szText));
 }
 
-static unsigned long long FromHwnd(HWND hWnd)
+// Sent with a time limit: a hung window fails the command rather than the test run.
+static bool SendTimed(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* pResult)
 {
-    return static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hWnd));
+    return SendMessageTimeoutA(hWnd, message, wParam, lParam, SMTO_NORMAL, 10000, pResult) != 0;
 }
 
-static const char* AnyOr(const char* psz)
+static int SendAndPrint(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return std::strcmp(psz, "-") == 0 ? nullptr : psz;
+    DWORD_PTR dwResult = 0;
+    if (!SendTimed(hWnd, message, wParam, lParam, &dwResult))
+        return 1;
+    std::printf("%lld\n", static_cast<long long>(dwResult));
+    return 0;
 }
 
-static int PrintInfo(HWND hWnd)
+static HWND MakeWindow(const char* pszClass, const char* pszTitle, WNDPROC pProc, HBRUSH hBackground, DWORD dwExStyle,
+                       DWORD dwStyle, int x, int y, int nWidth, int nHeight)
 {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = pProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = hBackground;
+    wc.lpszClassName = pszClass;
+    RegisterClassA(&wc);
+    return CreateWindowExA(dwExStyle, pszClass, pszTitle, dwStyle | WS_POPUP | WS_VISIBLE, x, y, nWidth, nHeight,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+// CLASS TITLE at argv[0..1] ("-" = any), PARENT at argv[nParent] when given.
+static HWND FindFrom(int argc, char** argv, int nParent)
+{
+    const char* pszClass = std::strcmp(argv[0], "-") == 0 ? nullptr : argv[0];
+    const char* pszTitle = std::strcmp(argv[1], "-") == 0 ? nullptr : argv[1];
+    return FindWindowExA(argc > nParent ? Hwnd(argv[nParent]) : nullptr, nullptr, pszClass, pszTitle);
+}
+
+static int Wait(int argc, char** argv)
+{
+    const DWORD dwStart = GetTickCount(), dwTimeout = static_cast<DWORD>(Number(argv[2]));
+    for (;;)
+    {
+        if (HWND hWnd = FindFrom(argc, argv, 3))
+            return PrintHandle(hWnd);
+        if (GetTickCount() - dwStart > dwTimeout)
+            return 1;
+        Sleep(50);
+    }
+}
+
+static int Info(int, char** argv)
+{
+    HWND hWnd = Hwnd(argv[0]);
     if (!IsWindow(hWnd))
     {
         std::printf("exists=0\n");
@@ -62,36 +87,33 @@ static int PrintInfo(HWND hWnd)
     RECT rcWindow, rcClient;
     GetWindowRect(hWnd, &rcWindow);
     GetClientRect(hWnd, &rcClient);
-    char szText[512] = "", szClass[256] = "";
-    GetWindowTextA(hWnd, szText, sizeof(szText));
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    char szClass[256], szText[512];
+    GetNames(hWnd, szClass, szText);
     DWORD dwProcess = 0;
-    GetWindowThreadProcessId(hWnd, &dwProcess);
-    std::printf("exists=1\n");
-    std::printf("class=%s\ntext=%s\n", szClass, szText);
-    std::printf("rect=%ld %ld %ld %ld\n", rcWindow.left, rcWindow.top, rcWindow.right, rcWindow.bottom);
-    std::printf("client=%ld %ld\n", rcClient.right, rcClient.bottom);
-    std::printf("style=0x%08lx\nexstyle=0x%08lx\n", static_cast<unsigned long>(GetWindowLongA(hWnd, GWL_STYLE)),
-                static_cast<unsigned long>(GetWindowLongA(hWnd, GWL_EXSTYLE)));
-    const BOOL bChild = (GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD) != 0;
-    std::printf("parent=%llu\n", FromHwnd(bChild ? GetParent(hWnd) : nullptr));
-    std::printf("owner=%llu\n", FromHwnd(GetWindow(hWnd, GW_OWNER)));
-    std::printf("visible=%d\nenabled=%d\n", IsWindowVisible(hWnd) ? 1 : 0, IsWindowEnabled(hWnd) ? 1 : 0);
-    std::printf("foreground=%d\npid=%lu\n", GetForegroundWindow() == hWnd ? 1 : 0, dwProcess);
+    const DWORD dwThread = GetWindowThreadProcessId(hWnd, &dwProcess);
+    const LONG lStyle = GetWindowLongA(hWnd, GWL_STYLE);
     // The focus and the mouse capture of the window's thread.
     GUITHREADINFO gui = {};
     gui.cbSize = sizeof(gui);
-    GetGUIThreadInfo(GetWindowThreadProcessId(hWnd, nullptr), &gui);
-    std::printf("focus=%llu\ncapture=%llu\n", FromHwnd(gui.hwndFocus), FromHwnd(gui.hwndCapture));
+    GetGUIThreadInfo(dwThread, &gui);
+    std::printf("exists=1\nclass=%s\ntext=%s\n", szClass, szText);
+    std::printf("rect=%ld %ld %ld %ld\n", rcWindow.left, rcWindow.top, rcWindow.right, rcWindow.bottom);
+    std::printf("client=%ld %ld\n", rcClient.right, rcClient.bottom);
+    std::printf("style=0x%08lx\nexstyle=0x%08lx\n", static_cast<unsigned long>(lStyle),
+                static_cast<unsigned long>(GetWindowLongA(hWnd, GWL_EXSTYLE)));
+    std::printf("parent=%llu\nowner=%llu\n", Handle((lStyle & WS_CHILD) ? GetParent(hWnd) : nullptr),
+                Handle(GetWindow(hWnd, GW_OWNER)));
+    std::printf("visible=%d\nenabled=%d\n", IsWindowVisible(hWnd) ? 1 : 0, IsWindowEnabled(hWnd) ? 1 : 0);
+    std::printf("foreground=%d\npid=%lu\n", GetForegroundWindow() == hWnd ? 1 : 0, dwProcess);
+    std::printf("focus=%llu\ncapture=%llu\n", Handle(gui.hwndFocus), Handle(gui.hwndCapture));
     return 0;
 }
 
 static BOOL CALLBACK PrintChild(HWND hWnd, LPARAM)
 {
-    char szText[512] = "", szClass[256] = "";
-    GetWindowTextA(hWnd, szText, sizeof(szText));
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
-    std::printf("%llu %s %s\n", FromHwnd(hWnd), szClass, szText);
+    char szClass[256], szText[512];
+    GetNames(hWnd, szClass, szText);
+    std::printf("%llu %s %s\n", Handle(hWnd), szClass, szText);
     return TRUE;
 }
 
@@ -99,59 +121,53 @@ static BOOL CALLBACK PrintTopLevel(HWND hWnd, LPARAM)
 {
     char szClass[256] = "";
     GetClassNameA(hWnd, szClass, sizeof(szClass));
-    std::printf("%llu %s %d\n", FromHwnd(hWnd), szClass, IsWindowVisible(hWnd) ? 1 : 0);
+    std::printf("%llu %s %d\n", Handle(hWnd), szClass, IsWindowVisible(hWnd) ? 1 : 0);
     return TRUE;
 }
 
-static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+static int Help(int, char** argv)
 {
-    switch (message)
-    {
-    case WM_HELP:
-    case WM_CONTEXTMENU:
-        std::printf("%s wparam=%llu lparam=%lld\n", message == WM_HELP ? "WM_HELP" : "WM_CONTEXTMENU",
-                    static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
-        std::fflush(stdout);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(hWnd, message, wParam, lParam);
+    HELPINFO info = {};
+    info.cbSize = sizeof(info);
+    info.iContextType = HELPINFO_WINDOW;
+    return SendAndPrint(Hwnd(argv[0]), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
 }
 
-static int RunHost(int nWidth, int nHeight)
+static int Text(int, char** argv)
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = HostProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = "VistelTestHost";
-    RegisterClassA(&wc);
-    HWND hWnd = CreateWindowExA(0, "VistelTestHost", "Host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 20, 20, nWidth, nHeight,
-                                nullptr, nullptr, wc.hInstance, nullptr);
-    std::printf("%llu\n", FromHwnd(hWnd));
-    std::fflush(stdout);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+    // Sent, not read from the window: controls of other processes keep
+    // their text themselves.
+    static char szText[8192];
+    DWORD_PTR dwLength = 0;
+    if (!SendTimed(Hwnd(argv[0]), WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText), &dwLength))
+        return 1;
+    szText[dwLength < sizeof(szText) ? dwLength : sizeof(szText) - 1] = '\0';
+    for (const char* psz = szText; *psz != '\0'; psz++)
     {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        if (*psz == '\n')
+            std::fputs("\\n", stdout);
+        else if (*psz != '\r')
+            std::putchar(*psz);
     }
+    std::putchar('\n');
     return 0;
 }
 
-static int Activate(DWORD dwMilliseconds)
+static int Cursor(int, char**)
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "VistelTestActivator";
-    RegisterClassA(&wc);
-    HWND hWnd = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Activator", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
-                                nullptr, nullptr, wc.hInstance, nullptr);
+    CURSORINFO ci = {};
+    ci.cbSize = sizeof(ci);
+    GetCursorInfo(&ci);
+    std::printf("cursor=%llu\nshowing=%d\npos=%ld %ld\n", Handle(ci.hCursor), (ci.flags & CURSOR_SHOWING) ? 1 : 0,
+                ci.ptScreenPos.x, ci.ptScreenPos.y);
+    return 0;
+}
+
+static int Activate(int, char** argv)
+{
+    HWND hWnd = MakeWindow("VistelTestActivator", "Activator", DefWindowProcA, nullptr, WS_EX_TOPMOST, 0, 0, 0, 50, 50);
     SetForegroundWindow(hWnd);
-    const DWORD dwStart = GetTickCount();
+    const DWORD dwStart = GetTickCount(), dwMilliseconds = static_cast<DWORD>(Number(argv[0]));
     while (GetTickCount() - dwStart < dwMilliseconds)
     {
         MSG msg;
@@ -163,10 +179,20 @@ static int Activate(DWORD dwMilliseconds)
     return 0;
 }
 
-static int RunCommandLine(const char* pszCommandLine)
+static int Running(int argc, char** argv)
+{
+    BOOL bRunning = FALSE;
+    if (argc == 1)
+        return SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, Int(argv[0]), &bRunning, 0) ? 0 : 1;
+    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &bRunning, 0);
+    std::printf("%d\n", bRunning ? 1 : 0);
+    return 0;
+}
+
+static int Run(int, char** argv)
 {
     static char szCommandLine[32768];
-    lstrcpynA(szCommandLine, pszCommandLine, sizeof(szCommandLine));
+    lstrcpynA(szCommandLine, argv[0], sizeof(szCommandLine));
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi;
@@ -178,178 +204,124 @@ static int RunCommandLine(const char* pszCommandLine)
     return static_cast<int>(dwExitCode);
 }
 
+static int Invalidate(int, char** argv)
+{
+    HWND hWnd = Hwnd(argv[0]);
+    const RECT rc = { Int(argv[1]), Int(argv[2]), Int(argv[3]), Int(argv[4]) };
+    if (!InvalidateRect(hWnd, &rc, TRUE))
+        return 1;
+    // The update region empties when the paint begins; a message sent then
+    // is answered only once the window's thread is back in its message
+    // loop, that is once the paint has ended.
+    const DWORD dwStart = GetTickCount();
+    while (GetUpdateRect(hWnd, nullptr, FALSE))
+    {
+        if (GetTickCount() - dwStart > 10000)
+            return 1;
+        Sleep(10);
+    }
+    DWORD_PTR dwResult;
+    return SendTimed(hWnd, WM_NULL, 0, 0, &dwResult) ? 0 : 1;
+}
+
+static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_HELP || message == WM_CONTEXTMENU)
+    {
+        std::printf("%s wparam=%llu lparam=%lld\n", message == WM_HELP ? "WM_HELP" : "WM_CONTEXTMENU",
+                    static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
+        std::fflush(stdout);
+        return 0;
+    }
+    if (message == WM_DESTROY)
+        PostQuitMessage(0);
+    return DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+static int Host(int, char** argv)
+{
+    PrintHandle(MakeWindow("VistelTestHost", "Host", HostProc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), 0,
+                           WS_CLIPCHILDREN, 20, 20, Int(argv[0]), Int(argv[1])));
+    std::fflush(stdout);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+    {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+// The commands that are one call each.
+static int Find(int argc, char** argv) { return PrintHandle(FindFrom(argc, argv, 2)); }
+
+static int Children(int, char** argv) { EnumChildWindows(Hwnd(argv[0]), PrintChild, 0); return 0; }
+
+static int Windows(int, char**) { EnumWindows(PrintTopLevel, 0); return 0; }
+
+static int Post(int, char** argv)
+{
+    return PostMessageA(Hwnd(argv[0]), Int(argv[1]), Number(argv[2]), Number(argv[3])) ? 0 : 1;
+}
+
+static int Send(int, char** argv)
+{
+    return SendAndPrint(Hwnd(argv[0]), Int(argv[1]), Number(argv[2]), Number(argv[3]));
+}
+
+static int SetText(int, char** argv) { return Print(SetWindowTextA(Hwnd(argv[0]), argv[1]) ? 1 : 0); }
+
+static int Item(int, char** argv) { return PrintHandle(GetDlgItem(Hwnd(argv[0]), Int(argv[1]))); }
+
+static int Foreground(int, char**) { return PrintHandle(GetForegroundWindow()); }
+
+static int Front(int, char** argv) { return SetForegroundWindow(Hwnd(argv[0])) ? 0 : 1; }
+
+static int Register(int, char** argv) { return Print(RegisterWindowMessageA(argv[0])); }
+
+// Wine ends its desktop process a second after the last program on the
+// desktop and starts it again with the next one; a test session holds it so
+// that no saver under test races that start.
+static int Hold(int, char**) { GetDesktopWindow(); Sleep(INFINITE); return 0; }
+
+struct Command
+{
+    const char* pszName;
+    int nMinArgs, nMaxArgs;
+    int (*pRun)(int argc, char** argv);
+};
+
+// "-" for a CLASS or TITLE matches any; a window is named by its handle in decimal.
+static const Command s_commands[] = {
+    { "find", 2, 3, Find },             // CLASS TITLE [PARENT]: the window (a child of PARENT when given) or 0
+    { "wait", 3, 4, Wait },             // CLASS TITLE MS [PARENT]: as find, once the window exists
+    { "info", 1, 1, Info },             // HWND: key=value facts about a window
+    { "children", 1, 1, Children },     // HWND: "hwnd class title" per child
+    { "windows", 0, 0, Windows },       // "hwnd class visible" per top-level window
+    { "post", 4, 4, Post },             // HWND MSG WPARAM LPARAM
+    { "send", 4, 4, Send },             // HWND MSG WPARAM LPARAM: the result
+    { "help", 1, 1, Help },             // HWND: sends WM_HELP with a help record; the result
+    { "settext", 2, 2, SetText },       // HWND TEXT: SetWindowText's result (a WM_SETTEXT)
+    { "text", 1, 1, Text },             // HWND: the text WM_GETTEXT gives (line breaks as \n)
+    { "item", 2, 2, Item },             // HWND ID: the dialog's control
+    { "cursor", 0, 0, Cursor },         // the shown cursor and its position
+    { "foreground", 0, 0, Foreground }, // the foreground window
+    { "front", 1, 1, Front },           // HWND: makes it the foreground window
+    { "activate", 1, 1, Activate },     // MS: shows a window of our own in front for MS
+    { "running", 0, 1, Running },       // [0|1]: the screen-saver-running state (or sets it)
+    { "register", 1, 1, Register },     // NAME: the id of a registered message
+    { "run", 1, 1, Run },               // COMMANDLINE: runs it as is; exits with its exit code
+    { "invalidate", 5, 5, Invalidate }, // HWND L T R B: invalidates (and erases); returns once painted
+    { "host", 2, 2, Host },             // W H: a host window; prints it, logs what it receives until closed
+    { "hold", 0, 0, Hold },             // stays on the desktop until killed
+};
+
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-        return 2;
-    const char* pszCommand = argv[1];
-
-    if (std::strcmp(pszCommand, "find") == 0 && (argc == 4 || argc == 5))
-    {
-        HWND hParent = argc == 5 ? ToHwnd(argv[4]) : nullptr;
-        std::printf("%llu\n", FromHwnd(FindWindowExA(hParent, nullptr, AnyOr(argv[2]), AnyOr(argv[3]))));
-        return 0;
-    }
-    // Wine ends its desktop process a second after the last program on the
-    // desktop and starts it again with the next one; a test session holds it
-    // so that no saver under test races that start.
-    if (std::strcmp(pszCommand, "hold") == 0 && argc == 2)
-    {
-        GetDesktopWindow();
-        Sleep(INFINITE);
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "wait") == 0 && (argc == 5 || argc == 6))
-    {
-        const DWORD dwStart = GetTickCount(), dwTimeout = std::strtoul(argv[4], nullptr, 0);
-        HWND hParent = argc == 6 ? ToHwnd(argv[5]) : nullptr;
-        for (;;)
-        {
-            HWND hWnd = FindWindowExA(hParent, nullptr, AnyOr(argv[2]), AnyOr(argv[3]));
-            if (hWnd != nullptr)
-            {
-                std::printf("%llu\n", FromHwnd(hWnd));
-                return 0;
-            }
-            if (GetTickCount() - dwStart > dwTimeout)
-                return 1;
-            Sleep(50);
-        }
-    }
-    if (std::strcmp(pszCommand, "info") == 0 && argc == 3)
-        return PrintInfo(ToHwnd(argv[2]));
-    if (std::strcmp(pszCommand, "windows") == 0)
-    {
-        EnumWindows(PrintTopLevel, 0);
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "children") == 0 && argc == 3)
-    {
-        EnumChildWindows(ToHwnd(argv[2]), PrintChild, 0);
-        return 0;
-    }
-    if ((std::strcmp(pszCommand, "post") == 0 || std::strcmp(pszCommand, "send") == 0) && argc == 6)
-    {
-        HWND hWnd = ToHwnd(argv[2]);
-        const UINT message = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
-        const WPARAM wParam = static_cast<WPARAM>(std::strtoull(argv[4], nullptr, 0));
-        const LPARAM lParam = static_cast<LPARAM>(std::strtoll(argv[5], nullptr, 0));
-        if (pszCommand[0] == 'p')
-            return PostMessageA(hWnd, message, wParam, lParam) ? 0 : 1;
-        DWORD_PTR dwResult = 0;
-        if (!SendMessageTimeoutA(hWnd, message, wParam, lParam, SMTO_NORMAL, 10000, &dwResult))
-            return 1;
-        std::printf("%lld\n", static_cast<long long>(dwResult));
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "help") == 0 && argc == 3)
-    {
-        HELPINFO info = {};
-        info.cbSize = sizeof(info);
-        info.iContextType = HELPINFO_WINDOW;
-        DWORD_PTR dwResult = 0;
-        if (!SendMessageTimeoutA(ToHwnd(argv[2]), WM_HELP, 0, reinterpret_cast<LPARAM>(&info), SMTO_NORMAL, 10000,
-                                 &dwResult))
-            return 1;
-        std::printf("%lld\n", static_cast<long long>(dwResult));
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "settext") == 0 && argc == 4)
-    {
-        std::printf("%d\n", SetWindowTextA(ToHwnd(argv[2]), argv[3]) ? 1 : 0);
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "text") == 0 && argc == 3)
-    {
-        // Sent, not read from the window: controls of other processes keep
-        // their text themselves.
-        static char szText[8192];
-        DWORD_PTR dwLength = 0;
-        if (!SendMessageTimeoutA(ToHwnd(argv[2]), WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText),
-                                 SMTO_NORMAL, 10000, &dwLength))
-            return 1;
-        szText[dwLength < sizeof(szText) ? dwLength : sizeof(szText) - 1] = '\0';
-        for (const char* psz = szText; *psz != '\0'; psz++)
-        {
-            if (*psz == '\n')
-                std::fputs("\\n", stdout);
-            else if (*psz != '\r')
-                std::putchar(*psz);
-        }
-        std::putchar('\n');
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "item") == 0 && argc == 4)
-    {
-        std::printf("%llu\n", FromHwnd(GetDlgItem(ToHwnd(argv[2]), std::atoi(argv[3]))));
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "cursor") == 0)
-    {
-        CURSORINFO ci = {};
-        ci.cbSize = sizeof(ci);
-        GetCursorInfo(&ci);
-        std::printf("cursor=%llu\nshowing=%d\npos=%ld %ld\n",
-                    static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(ci.hCursor)),
-                    (ci.flags & CURSOR_SHOWING) ? 1 : 0, ci.ptScreenPos.x, ci.ptScreenPos.y);
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "foreground") == 0)
-    {
-        std::printf("%llu\n", FromHwnd(GetForegroundWindow()));
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "activate") == 0 && argc == 3)
-        return Activate(std::strtoul(argv[2], nullptr, 0));
-    if (std::strcmp(pszCommand, "pixel") == 0 && argc == 4)
-    {
-        HDC hScreenDC = GetDC(nullptr);
-        const COLORREF cr = GetPixel(hScreenDC, std::atoi(argv[2]), std::atoi(argv[3]));
-        ReleaseDC(nullptr, hScreenDC);
-        std::printf("%02X%02X%02X\n", GetRValue(cr), GetGValue(cr), GetBValue(cr));
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "running") == 0 && argc == 3)
-    {
-        BOOL bPrevious;
-        return SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, std::atoi(argv[2]), &bPrevious, 0) ? 0 : 1;
-    }
-    if (std::strcmp(pszCommand, "running") == 0)
-    {
-        BOOL bRunning = FALSE;
-        SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &bRunning, 0);
-        std::printf("%d\n", bRunning ? 1 : 0);
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "front") == 0 && argc == 3)
-        return SetForegroundWindow(ToHwnd(argv[2])) ? 0 : 1;
-    if (std::strcmp(pszCommand, "register") == 0 && argc == 3)
-    {
-        std::printf("%u\n", RegisterWindowMessageA(argv[2]));
-        return 0;
-    }
-    if (std::strcmp(pszCommand, "run") == 0 && argc == 3)
-        return RunCommandLine(argv[2]);
-    if (std::strcmp(pszCommand, "invalidate") == 0 && argc == 7)
-    {
-        HWND hWnd = ToHwnd(argv[2]);
-        const RECT rc = { std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]) };
-        if (!InvalidateRect(hWnd, &rc, TRUE))
-            return 1;
-        // The update region empties when the paint begins; a message sent
-        // then is answered only once the window's thread is back in its
-        // message loop, that is once the paint has ended.
-        const DWORD dwStart = GetTickCount();
-        while (GetUpdateRect(hWnd, nullptr, FALSE))
-        {
-            if (GetTickCount() - dwStart > 10000)
-                return 1;
-            Sleep(10);
-        }
-        DWORD_PTR dwResult;
-        return SendMessageTimeoutA(hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &dwResult) ? 0 : 1;
-    }
-    if (std::strcmp(pszCommand, "host") == 0 && argc == 4)
-        return RunHost(std::atoi(argv[2]), std::atoi(argv[3]));
+    const int nArgs = argc - 2;
+    for (const Command& command : s_commands)
+        if (argc >= 2 && std::strcmp(argv[1], command.pszName) == 0 && nArgs >= command.nMinArgs &&
+            nArgs <= command.nMaxArgs)
+            return command.pRun(nArgs, argv + 2);
     return 2;
 }
