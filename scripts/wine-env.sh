@@ -44,14 +44,6 @@ start_session() {
     export DISPLAY=":$(start_xvfb 24 "$session_state/x24.pid")"
     export VISTEL_DISPLAY8=":$(start_xvfb 8 "$session_state/x8.pid")"
     "$WINESERVER" -p 2>/dev/null || true # it may be up already
-    # Wine hands a program's windows to the window manager, and on an X
-    # server without one a full-screen window then takes about 2 s to go
-    # away. The savers under test keep their windows to themselves, as on
-    # Windows, so that a test of closing measures the saver, not that wait.
-    for program in Vistel.scr Vistel98.scr VistelSoak.scr crashing_saver.exe Crash98.exe; do
-        "$WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$program\\X11 Driver" /v Managed /d N /f \
-            >/dev/null 2>&1
-    done
     # Warm the prefix so that the first timed test does not pay for its
     # updates, and start the desktop process with a window: services that
     # Wine starts for the first window must not inherit a test's output pipe.
