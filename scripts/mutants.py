@@ -14,6 +14,10 @@ be killed outright.
 Run it through scripts/mutants.sh, which builds everything and starts the
 test session of scripts/test.sh (X servers, wineserver, desktop holder) once
 for the whole run. Results are appended to the results file as they come.
+
+Nothing else may build this tree while it runs: a compiler that reads a
+changed file and writes its object after the file was put back leaves an
+object newer than its source, which later builds keep.
 """
 
 import argparse
@@ -395,7 +399,7 @@ def check_mutants(mutants):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("ids", nargs="*", help="mutants to run (default: all)")
+    parser.add_argument("ids", nargs="*", help="mutants to run, in this order (default: all, in file order)")
     parser.add_argument("--results", default=os.path.join(WORK, "results.tsv"),
                         help="results file, appended to (default: build/mutants/results.tsv)")
     parser.add_argument("--baseline", action="store_true",
@@ -415,7 +419,8 @@ def main():
         unknown = set(args.ids) - {m["id"] for m in mutants}
         if unknown:
             sys.exit(f"unknown mutants: {', '.join(sorted(unknown))}")
-        mutants = [m for m in mutants if m["id"] in args.ids]
+        by_id = {m["id"]: m for m in mutants}
+        mutants = [by_id[i] for i in dict.fromkeys(args.ids)]  # in the order named
     if args.list:
         for m in mutants:
             print(f"{m['id']}\t{m['file']}\t{m['description']}")
@@ -442,6 +447,8 @@ def main():
     except (KeyboardInterrupt, Stop) as e:
         print(f"mutants: stopped ({e or 'Ctrl-C'}) after {len(rows)} mutants", flush=True)
     finally:
+        # A stop between changing a file and guarding it is caught here.
+        restore_pending()
         # Leave the build as the unchanged sources make it.
         print("mutants: rebuilding the unchanged sources", flush=True)
         subprocess.run(["cmake", "--build", WIN64, "-j", "2"], cwd=ROOT, stdout=subprocess.DEVNULL)
