@@ -25,11 +25,7 @@ for arg in "$@"; do
     esac
 done
 
-"$root/scripts/build.sh"
-"$root/scripts/build-host.sh"
-"$root/scripts/make-fuzz-seeds.sh"
 . "$root/scripts/wine-env.sh"
-ensure_prefix
-start_session
+prepare_tests
 export VISTEL_WINE="$WINE" VISTEL_WINESERVER="$WINESERVER"
 python3 "$root/scripts/mutants.py" "$@"

@@ -3,14 +3,8 @@
 # X servers (24-bit and 8-bit screens). Arguments are passed to CTest.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/build.sh"
-# The sanitizer build of the picture readers, for their regression files.
-"$root/scripts/build-host.sh"
-"$root/scripts/make-fuzz-seeds.sh"
 . "$root/scripts/wine-env.sh"
-ensure_prefix
-
-start_session
+prepare_tests
 
 cd "$root/build/win64"
 # Extra arguments go to CTest (for example -R image to run some tests only).

@@ -58,3 +58,14 @@ end_session() {
     for pid in "$session_state"/*.pid; do kill "$(cat "$pid")" 2>/dev/null || true; done
     rm -rf "$session_state"
 }
+
+# Everything the test suite needs before it runs: both targets, the
+# sanitizer build of the picture readers (for their regression files), the
+# fuzz seeds, the prefix and a session.
+prepare_tests() {
+    "$VISTEL_ROOT/scripts/build.sh"
+    "$VISTEL_ROOT/scripts/build-host.sh"
+    "$VISTEL_ROOT/scripts/make-fuzz-seeds.sh"
+    ensure_prefix
+    start_session
+}
