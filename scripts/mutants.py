@@ -267,19 +267,31 @@ def test_timeout(name, timings):
 
 
 def run_suite(tests, timings, log, stop_at_first=True):
-    """Runs the tests in order; returns ([(name, seconds)], [failed names])."""
-    times, failed = [], []
+    """Runs the tests in order; returns ([(name, seconds)], [failed names],
+    [flaky names]). With stop_at_first (a mutant's run) a failed test is
+    run once more: one that passes then is flaky, not a catch, and the run
+    goes on (a test was seen to fail under load when a helper could not
+    start)."""
+    times, failed, flaky = [], [], []
     for name in tests:
         passed, seconds, timed_out = run_test(name, log, test_timeout(name, timings))
         times.append((name, seconds))
         print(f"  {name}: {'passed' if passed else 'timed out' if timed_out else 'FAILED'} ({seconds:.0f} s)",
               flush=True)
-        if not passed:
-            failed.append(name + (" (timeout)" if timed_out else ""))
+        if passed:
+            continue
+        reset_wine_session()
+        if stop_at_first and not timed_out:
+            passed, seconds, _ = run_test(name, log, test_timeout(name, timings))
+            print(f"  {name} again: {'passed: flaky' if passed else 'FAILED'} ({seconds:.0f} s)", flush=True)
+            if passed:
+                flaky.append(name)
+                continue
             reset_wine_session()
-            if stop_at_first:
-                break
-    return times, failed
+        failed.append(name + (" (timeout)" if timed_out else ""))
+        if stop_at_first:
+            break
+    return times, failed, flaky
 
 
 # ---- Results -------------------------------------------------------------
@@ -315,7 +327,7 @@ def run_baseline(results, timings):
     open(log, "w").close()
     print("baseline: the unmutated suite", flush=True)
     start = time.monotonic()
-    times, failed = run_suite(ordered_tests(timings), timings, log, stop_at_first=False)
+    times, failed, _ = run_suite(ordered_tests(timings), timings, log, stop_at_first=False)
     total = time.monotonic() - start
     with open(TIMINGS, "w") as f:
         for name, seconds in times:
@@ -352,7 +364,9 @@ def run_mutant(mutant, tests, timings, results):
             print(f"  did not build: {row['caught_by']}", flush=True)
         else:
             start = time.monotonic()
-            _, failed = run_suite(tests, timings, log)
+            _, failed, flaky = run_suite(tests, timings, log)
+            if flaky:
+                row["description"] += f" [flaky, passed when run again: {', '.join(flaky)}]"
             row["test_s"] = f"{time.monotonic() - start:.0f}"
             row["verdict"] = "caught" if failed else "survived"
             row["caught_by"] = failed[0] if failed else "-"
