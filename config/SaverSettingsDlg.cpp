@@ -93,7 +93,8 @@ void CSaverSettingsDlg::DoDataExchange(CDataExchange* pDX)
 
 void CSaverSettingsDlg::OnOK()
 {
-    UpdateData(TRUE);
+    if (!UpdateData(TRUE))
+        return;
     // Settings that reached no file would be lost with the dialog: it stays
     // open, and says where they could not go and why.
     CSlideShowWnd* pSettings = Settings();

@@ -97,7 +97,7 @@ static BOOL WriteBmp(const SECImage& image, const char* pszPath)
 }
 
 // Loads one picture and writes what it holds; the exit code for it, and its
-// line in pszLine.
+// line in szLine (empty without a picture).
 static int DumpPicture(const char* pszPicture, const char* pszOut, char (&szLine)[128])
 {
     szLine[0] = '\0';
