@@ -1,11 +1,8 @@
-// A fuzz target: loads its input as a picture file the way the slide show
-// does and draws what was loaded the way the saver draws it. Built once per
-// reader with FUZZ_READER naming its class (targets.txt), whose picture the
-// display image takes over; and once without it for the slide show's
-// display-image routine, where the input's first byte picks the file name
-// and the rest is the file. Files of odd length are drawn on a palette
-// screen (8 bits per pixel), the others on a true-colour screen: one extra
-// byte at the end, which no reader needs, moves a file from one to the other.
+// A fuzz target: loads its input as a picture file as the slide show does
+// and draws it as the saver does. FUZZ_READER names the reader's class
+// (targets.txt); without it the display-image routine loads it, under the
+// name that the input's first byte picks. Inputs of odd length are drawn on
+// a palette screen, the others on a true-colour one.
 #include <iterator>
 
 #include "../../slideshow/DisplayImage.h"
@@ -39,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
     }
     catch (const CFileException&)
     {
-        // A read error is reported to the caller; the object stays whole.
+        // A read error goes to the caller; the object stays whole.
     }
-    const int nWidth = static_cast<int>(image.PixelWidth()), nHeight = static_cast<int>(image.PixelHeight());
     CDC dc;
     dc.Attach(GetDC(nullptr));
-    image.DrawStretched(&dc, 0, 0, 800, 590, 0, 0, nWidth, nHeight, image.m_pPixelBits,
+    image.DrawStretched(&dc, 0, 0, 800, 590, 0, 0, static_cast<int>(image.PixelWidth()),
+                        static_cast<int>(image.PixelHeight()), image.m_pPixelBits,
                         reinterpret_cast<const BITMAPINFO*>(image.m_pInfoHeader), DIB_RGB_COLORS, SRCCOPY);
     return 0;
 }

@@ -1,14 +1,11 @@
-// The slide show's edge logic that the real saver cannot show: the picture
-// list's slots, the pick rule across rebuilds, the display time at its
-// limits, the layout in screens of other sizes, the settings file's reading
-// rules and the folder search's limits. Layouts on the test screen, folder
-// order, letter case and formats are proven on the real saver by the
-// end-to-end tests.
+// The slide show's list, order, timing, fitting, settings file and folder
+// listing, in-process (the settings file is the prefix's Vistel.ini).
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,262 +13,159 @@
 
 static CSlideShowWnd s_saverWnd;
 
-TEST_CASE("The collection grows by 50 slots and owns its items")
+// The items of a list ('_' for a hole), then its number of slots.
+static std::string Slots(const CCollection& list)
 {
-    CCollection list;
-    CHECK(list.m_nCapacity == 2);
-    std::vector<int> capacities;
-    for (int i = 0; i < 103; i++)
-    {
-        list.Add(new CString("x"));
-        capacities.push_back(list.m_nCapacity);
-    }
-    // After the 2nd, 3rd, 52nd, 53rd and 103rd item.
-    CHECK(std::vector<int>{ capacities[1], capacities[2], capacities[51], capacities[52], capacities[102] } ==
-          std::vector<int>{ 2, 52, 52, 102, 152 });
-    list.RemoveAll(false);
-    CHECK((list.m_nCount == 0 && list.m_nCapacity == 152));
-    list.RemoveAll(true);
-    CHECK(list.m_nCapacity == 50);
+    std::string str;
+    for (int i = 0; i < list.m_nCount; i++)
+        str += list.m_ppItems[i] != nullptr ? std::string(*list.m_ppItems[i]) : "_";
+    return str + "/" + std::to_string(list.m_nCapacity);
 }
 
-TEST_CASE("Operations that leave holes, and compacting them away")
+TEST_CASE("The collection grows 50 slots at a time, leaves holes where asked and compacts them away")
 {
     CCollection list;
-    CString* pItems[4];
-    for (CString*& pItem : pItems)
-        list.Add(pItem = new CString("item"));
-    list.RemoveAt(1, false); // a hole in the middle
-    CHECK((list.m_nCount == 4 && list.m_ppItems[1] == nullptr));
-    list.RemoveAt(3, false); // the last slot: the count drops
-    CHECK(list.m_nCount == 3);
-    list.RemoveAt(7, true); // out of range: nothing
-    CHECK(list.m_nCount == 3);
-
-    CHECK(list.DetachAt(2) == 2);
-    CHECK(list.m_ppItems[2] == nullptr);
-    CHECK(*pItems[2] == "item"); // detached, not deleted
-    delete pItems[2];
-
-    CString* pFar = new CString("far");
-    list.SetAt(pFar, 6); // past the end: the gap becomes holes
-    CHECK((list.m_nCount == 7 && list.m_nCapacity == 57));
-    CHECK((list.m_ppItems[3] == nullptr && list.m_ppItems[5] == nullptr));
-    CHECK(list.Find(pFar) == 6);
-    CHECK(list.Find(pItems[2]) == -1);
-
-    list.InsertAt(new CString("first"), 0);
-    CHECK((list.m_nCount == 8 && list.m_ppItems[1] == pItems[0]));
+    for (const char* psz : { "a", "b", "c" })
+        list.Add(new CString(psz));
+    CHECK(Slots(list) == "abc/52");
+    list.RemoveAt(1, false); // a hole
+    list.RemoveAt(2, false); // the last slot: the count drops
+    CString* pFar = new CString("f");
+    list.SetAt(pFar, 4); // past the end: the gap becomes holes
+    CHECK((Slots(list) == "a___f/55" && list.Find(pFar) == 4));
+    list.InsertAt(new CString("i"), 1);
     list.RemoveAt(0, true);
-    CHECK((list.m_nCount == 7 && list.m_ppItems[0] == pItems[0]));
-
+    CHECK(Slots(list) == "i___f/55");
     list.Compact();
-    CHECK((list.m_nCount == 2 && list.m_nCapacity == 12));
-    CHECK((list.m_ppItems[0] == pItems[0] && list.m_ppItems[1] == pFar));
-    list.SetAt(nullptr, -1); // refused
-    CHECK(list.m_nCount == 2);
+    CHECK(Slots(list) == "if/12");
+    list.RemoveAll(true);
+    CHECK(Slots(list) == "/50");
 }
 
-static void FillList(int nCount)
+// The next nPicks picks from a list of nCount pictures.
+static std::vector<int> Picks(int nCount, int nPicks)
 {
     s_saverWnd.m_images.RemoveAll(false);
     for (int i = 0; i < nCount; i++)
         s_saverWnd.m_images.Add(new CString("p"));
-}
-
-static std::vector<int> Picks(int nCount)
-{
     std::vector<int> picks;
-    for (int i = 0; i < nCount; i++)
+    for (int i = 0; i < nPicks; i++)
         picks.push_back(s_saverWnd.PickNextPicture());
     return picks;
 }
 
-TEST_CASE("Folder order continues its sequence across a rebuild of the list")
+TEST_CASE("Folder order continues across a rebuilt list; random order reaches all of the list and no more")
 {
-    s_saverWnd.m_bRandom = 0;
-    s_saverWnd.m_nSequence = 0;
-    FillList(0);
-    CHECK(Picks(1) == std::vector<int>{ -1 });
-    FillList(3);
-    CHECK(Picks(5) == std::vector<int>{ 0, 1, 2, 0, 1 });
-    FillList(2); // the sequence is not reset: 2 modulo 2, then from the start
-    CHECK(Picks(3) == std::vector<int>{ 0, 0, 1 });
-}
-
-TEST_CASE("Random order stays within the list and reaches all of it")
-{
+    CHECK(Picks(0, 1) == std::vector<int>{ -1 });
+    CHECK(Picks(3, 5) == std::vector<int>{ 0, 1, 2, 0, 1 });
+    CHECK(Picks(2, 3) == std::vector<int>{ 0, 0, 1 }); // the sequence (2) goes on modulo 2
     s_saverWnd.m_bRandom = 1;
-    FillList(1);
-    CHECK(Picks(20) == std::vector<int>(20, 0));
-    FillList(7);
     std::vector<int> seen(7, 0);
-    for (int nIndex : Picks(500))
-    {
-        REQUIRE((nIndex >= 0 && nIndex < 7));
-        seen[nIndex]++;
-    }
+    for (int nIndex : Picks(7, 500))
+        seen.at(static_cast<size_t>(nIndex))++;
     CHECK(std::count(seen.begin(), seen.end(), 0) == 0);
     s_saverWnd.m_bRandom = 0;
 }
 
-TEST_CASE("The display time never overflows the timer")
+TEST_CASE("The display time goes in steps of 5 seconds and never overflows the timer")
 {
     const std::pair<int, UINT> cases[] = {
         { 0, 1000 }, { 2, 10000 }, { 300, 1500000 }, { -4, 1000 }, { 0x7FFFFFFF, USER_TIMER_MAXIMUM },
     };
     for (const auto& c : cases)
     {
-        CAPTURE(c.first);
         s_saverWnd.m_nSpeed = c.first;
-        CHECK(s_saverWnd.SlideInterval() == c.second);
+        CHECK_MESSAGE(s_saverWnd.SlideInterval() == c.second, c.first);
     }
 }
 
-TEST_CASE("A larger picture is shrunk by one factor to fit inside wide and tall windows")
+TEST_CASE("A picture larger than the window is shrunk by one factor; one as high keeps a 5-pixel margin")
 {
-    struct Case
-    {
-        LONG W, H;
-        DWORD iw, ih;
-        const char* pszDrawn; // size at place
-    };
-    const Case cases[] = {
-        { 1920, 1080, 4000, 3000, "1440x1070 at 240,5" }, // as high as the window: the 5-pixel margin
-        { 1920, 1080, 3000, 4000, "810x1070 at 555,5" },
+    const struct { LONG W, H; DWORD iw, ih; const char* pszDrawn; } cases[] = {
+        { 800, 600, 1024, 768, "800x590 at 0,5" },    { 800, 600, 640, 480, "640x480 at 80,60" },
+        { 800, 600, 400, 600, "400x590 at 200,5" },   { 800, 600, 1600, 600, "800x300 at 0,150" },
+        { 800, 600, 1000, 1109, "541x590 at 129,5" }, { 1920, 1080, 3000, 4000, "810x1070 at 555,5" },
         { 1080, 1920, 3000, 4000, "1080x1440 at 0,240" },
-        { 1080, 1920, 4000, 3000, "1080x810 at 0,555" },
-        { 800, 600, 1000, 1109, "541x590 at 129,5" }, // 1109 x (600 / 1109) in floating point is 599
-    };
-    for (const Case& c : cases)
-    {
-        CAPTURE(c.W);
-        CAPTURE(c.iw);
-        CAPTURE(c.ih);
-        const RECT rc = FitPicture(RECT{ 0, 0, c.W, c.H }, c.iw, c.ih);
-        CHECK(std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top) + " at " +
-                  std::to_string(rc.left) + "," + std::to_string(rc.top) ==
-              std::string(c.pszDrawn));
-    }
-}
-
-// ---- Settings file -------------------------------------------------------
-
-static std::string IniPath()
-{
-    char szPath[MAX_PATH];
-    ::GetWindowsDirectoryA(szPath, MAX_PATH);
-    return std::string(szPath) + "\\Vistel.ini";
-}
-
-// Writes the prefix's Vistel.ini and reads the settings from it.
-static void LoadFrom(const std::string& text)
-{
-    FILE* pFile = std::fopen(IniPath().c_str(), "w");
-    REQUIRE(pFile != nullptr);
-    std::fputs(text.c_str(), pFile);
-    std::fclose(pFile);
-    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Vistel.ini"); // drop any cached copy
-    s_saverWnd.LoadSettings();
-}
-
-TEST_CASE("A missing settings file gives the defaults")
-{
-    ::DeleteFileA(IniPath().c_str());
-    s_saverWnd.LoadSettings();
-    CHECK(s_saverWnd.GetSpeed() == 8);
-    CHECK(s_saverWnd.GetRandom() == 0);
-    CHECK(s_saverWnd.GetBackColor() == 0x804000);
-    CHECK(std::string(s_saverWnd.GetImagePath()) == "C:\\");
-}
-
-TEST_CASE("Reading adds the final backslash (only a backslash counts) and reads numbers as the system does")
-{
-    // The longest folder the browser gives (MAX_PATH - 1 characters) is read
-    // in full, and so is that folder with the backslash reading added.
-    const std::string strLong = "D:\\" + std::string(MAX_PATH - 4, 'p');
-    const std::string cases[][2] = {
-        { "D:\\Photos", "D:\\Photos\\" }, { "D:\\Photos\\", "D:\\Photos\\" }, { "", "\\" }, { "C:/pics/", "C:/pics/\\" },
-        { strLong, strLong + "\\" }, { strLong + "\\", strLong + "\\" },
     };
     for (const auto& c : cases)
     {
-        LoadFrom("[Vistel]\nImagePath=" + c[0] + "\n");
-        CHECK(std::string(s_saverWnd.GetImagePath()) == c[1]);
+        const RECT rc = FitPicture(RECT{ 0, 0, c.W, c.H }, c.iw, c.ih);
+        CHECK(std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top) + " at " +
+                  std::to_string(rc.left) + "," + std::to_string(rc.top) ==
+              c.pszDrawn);
     }
-    LoadFrom("[Vistel]\nSpeed=300\nRandomImage=yes\nBackColor=255\n");
-    CHECK(s_saverWnd.GetSpeed() == 300);
-    CHECK(s_saverWnd.GetRandom() == 0);
-    CHECK(s_saverWnd.GetBackColor() == RGB(255, 0, 0));
-    ::DeleteFileA(IniPath().c_str());
 }
 
-// The user's own copy of the settings file.
-static std::string UserIniFolder()
+// The settings read: speed, order, colour and folder.
+static std::string Settings()
 {
-    char szAppData[MAX_PATH] = "";
-    ::GetEnvironmentVariableA("APPDATA", szAppData, MAX_PATH);
-    return std::string(szAppData) + "\\Vistel";
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Vistel.ini"); // drop any cached copy
+    s_saverWnd.LoadSettings();
+    return std::to_string(s_saverWnd.GetSpeed()) + " " + std::to_string(s_saverWnd.GetRandom()) + " " +
+           std::to_string(s_saverWnd.GetBackColor()) + " " + s_saverWnd.GetImagePath();
 }
 
-// Removes what a test made in the Windows directory and the user's folder,
-// also when it fails.
-struct RemoveSettingsFiles
+TEST_CASE("Reading the settings: defaults, the folder's final backslash, numbers read as the system does")
 {
-    ~RemoveSettingsFiles()
+    char szWindows[MAX_PATH];
+    ::GetWindowsDirectoryA(szWindows, MAX_PATH);
+    const std::string strIni = std::string(szWindows) + "\\Vistel.ini";
+    const std::string strLong = "D:\\" + std::string(MAX_PATH - 4, 'p'); // the longest the browser gives
+    const std::pair<std::string, std::string> cases[] = {
+        { "", "8 0 8404992 C:\\" }, // 8404992 is 0x804000, a dark blue
+        { "Speed=300\nRandomImage=yes\nBackColor=255", "300 0 255 C:\\" },
+        { "ImagePath=D:\\Photos", "8 0 8404992 D:\\Photos\\" },
+        { "ImagePath=D:\\Photos\\", "8 0 8404992 D:\\Photos\\" },
+        { "ImagePath=", "8 0 8404992 \\" },
+        { "ImagePath=C:/pics/", "8 0 8404992 C:/pics/\\" },
+        { "ImagePath=" + strLong, "8 0 8404992 " + strLong + "\\" },
+        { "ImagePath=" + strLong + "\\", "8 0 8404992 " + strLong + "\\" },
+    };
+    for (const auto& c : cases)
     {
-        ::RemoveDirectoryA(IniPath().c_str());
-        ::DeleteFileA(IniPath().c_str());
-        ::DeleteFileA((UserIniFolder() + "\\Vistel.ini").c_str());
-        ::RemoveDirectoryA(UserIniFolder().c_str());
+        FILE* pFile = std::fopen(strIni.c_str(), "w");
+        REQUIRE(pFile != nullptr);
+        std::fprintf(pFile, "[Vistel]\n%s\n", c.first.c_str());
+        std::fclose(pFile);
+        CHECK(Settings() == c.second);
     }
-};
 
-TEST_CASE("Settings the Windows directory refuses go to the user's copy, which is read in its place from then on")
-{
-    RemoveSettingsFiles cleanup;
-    ::DeleteFileA(IniPath().c_str());
-    REQUIRE(::CreateDirectoryA(IniPath().c_str(), nullptr)); // where the file would be
-    s_saverWnd.SetSpeed(3);
-    s_saverWnd.SetImagePath("D:\\Photos");
-    s_saverWnd.SaveSettings();
-    s_saverWnd.SetSpeed(0);
-    s_saverWnd.LoadSettings();
-    CHECK(s_saverWnd.GetSpeed() == 3);
-    CHECK(std::string(s_saverWnd.GetImagePath()) == "D:\\Photos\\");
-
-    // Once the Windows directory takes them again, the user's copy is kept
-    // up to date as well: it is still the one that is read.
-    REQUIRE(::RemoveDirectoryA(IniPath().c_str()));
-    s_saverWnd.SetSpeed(5);
-    s_saverWnd.SaveSettings();
-    s_saverWnd.SetSpeed(0);
-    s_saverWnd.LoadSettings();
-    CHECK(s_saverWnd.GetSpeed() == 5);
-    CHECK(::GetPrivateProfileIntA("Vistel", "Speed", 0, IniPath().c_str()) == 5);
+    // Settings the Windows directory refuses go to the user's copy, which
+    // is read in its place from then on and kept up to date.
+    const std::string strUserFolder = std::string(std::getenv("APPDATA")) + "\\Vistel";
+    ::DeleteFileA(strIni.c_str());
+    CHECK(::CreateDirectoryA(strIni.c_str(), nullptr)); // where the file would be
+    for (int nSpeed : { 3, 5 })
+    {
+        s_saverWnd.SetSpeed(nSpeed);
+        s_saverWnd.SaveSettings();
+        s_saverWnd.SetSpeed(0);
+        CHECK(Settings() == std::to_string(nSpeed) + " 0 8404992 " + strLong + "\\");
+        ::RemoveDirectoryA(strIni.c_str());
+    }
+    CHECK(::GetPrivateProfileIntA("Vistel", "Speed", 0, strIni.c_str()) == 5);
+    ::DeleteFileA(strIni.c_str());
+    ::DeleteFileA((strUserFolder + "\\Vistel.ini").c_str());
+    ::RemoveDirectoryA(strUserFolder.c_str());
 }
 
-// ---- The folder search ---------------------------------------------------
-
-TEST_CASE("The list skips folders and short-name matches, and a folder too long for the search path lists nothing")
+TEST_CASE("The list skips folders and short-name matches; a folder too long for the search path lists nothing")
 {
     char szTemp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, szTemp);
-    const std::string strFolder = std::string(szTemp) + "vistel-scan-" + std::to_string(::GetTickCount()) + "\\";
-    ::CreateDirectoryA(strFolder.c_str(), nullptr);
+    const std::string strFolder = std::string(szTemp) + "vistel-scan\\";
     // The short name of b.jpeg ends in .JPE: the search for "*.jpe" finds it too.
+    for (const char* pszFolder : { "", "x.jpg" })
+        ::CreateDirectoryA((strFolder + pszFolder).c_str(), nullptr);
     for (const char* pszFile : { "a.jpg", "b.jpeg" })
         std::fclose(std::fopen((strFolder + pszFile).c_str(), "w"));
-    ::CreateDirectoryA((strFolder + "x.jpg").c_str(), nullptr);
     s_saverWnd.SetImagePath(strFolder.c_str());
     s_saverWnd.ListPictures();
     std::string strListed;
     for (int i = 0; i < s_saverWnd.m_images.m_nCount; i++)
         strListed += std::string(*s_saverWnd.m_images.m_ppItems[i]).substr(strFolder.size()) + " ";
     CHECK(strListed == "a.jpg b.jpeg ");
-
     s_saverWnd.m_images.RemoveAll(false);
     s_saverWnd.ScanFolder(("C:\\" + std::string(252, 'a') + "\\").c_str(), "*.jfif"); // 256 + 6 characters
-    s_saverWnd.ScanFolder("Z:\\no\\such\\folder\\", "*.jpg");
     CHECK(s_saverWnd.m_images.m_nCount == 0);
 }
