@@ -34,12 +34,6 @@ static HWND MakeStatic(LPCSTR pszText, DWORD dwStyle, DWORD dwExStyle = 0, int c
     return hStatic;
 }
 
-static std::string Str(const RECT& rc)
-{
-    return std::to_string(rc.left) + "," + std::to_string(rc.top) + " - " + std::to_string(rc.right) + "," +
-           std::to_string(rc.bottom);
-}
-
 TEST_CASE("A link fits itself to its text and keeps the edge its alignment names")
 {
     SIZE text = {};
@@ -50,11 +44,8 @@ TEST_CASE("A link fits itself to its text and keeps the edge its alignment names
     ::ReleaseDC(nullptr, hDC);
     // Made at (20, 20), 100 x 20 pixels larger than its text and border.
     const struct { DWORD dwStyle, dwExStyle; int border, dx, dy; } cases[] = {
-        { SS_LEFT, 0, 0, 0, 0 },
-        { SS_CENTER, 0, 0, 50, 0 },
-        { SS_RIGHT, 0, 0, 100, 0 },
-        { SS_RIGHT | WS_BORDER, 0, 2, 100, 0 },
-        { SS_CENTER, WS_EX_STATICEDGE, 2, 50, 0 },
+        { SS_LEFT, 0, 0, 0, 0 }, { SS_CENTER, 0, 0, 50, 0 }, { SS_RIGHT, 0, 0, 100, 0 },
+        { SS_RIGHT | WS_BORDER, 0, 2, 100, 0 }, { SS_CENTER, WS_EX_STATICEDGE, 2, 50, 0 },
         { SS_LEFT | SS_CENTERIMAGE, WS_EX_STATICEDGE, 2, 0, 10 },
     };
     for (const auto& c : cases)
@@ -65,7 +56,8 @@ TEST_CASE("A link fits itself to its text and keeps the edge its alignment names
         RECT rc;
         ::GetWindowRect(link.m_hWnd, &rc);
         ::MapWindowPoints(nullptr, s_parent.m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
-        CHECK_MESSAGE(Str(rc) == Str({ 20 + c.dx, 20 + c.dy, 20 + c.dx + cx, 20 + c.dy + cy }), c.dwStyle);
+        const RECT rcWanted = { 20 + c.dx, 20 + c.dy, 20 + c.dx + cx, 20 + c.dy + cy };
+        CHECK_MESSAGE(::EqualRect(&rc, &rcWanted), c.dwStyle);
         ::DestroyWindow(link.m_hWnd);
     }
 }
@@ -150,7 +142,8 @@ TEST_CASE("When the shell cannot open a target the program registered for web pa
     char szHtmClass[MAX_PATH] = "";
     LONG cb = sizeof(szHtmClass);
     const bool bHadClass = ::RegQueryValueA(HKEY_CLASSES_ROOT, ".htm", szHtmClass, &cb) == ERROR_SUCCESS;
-    SetClassValue(".htm", std::string("VistelUnitPage") + '\0');
+    const std::string page = "VistelUnitPage";
+    SetClassValue(".htm", page + '\0');
 
     const std::string target = "vistel-unknown:page", quoted = q + " \"%1\"" + '\0';
     const std::string longCommand = q + " " + std::string(257 - rec.size(), 'x'); // 260 characters
@@ -171,7 +164,7 @@ TEST_CASE("When the shell cannot open a target the program registered for web pa
     for (const auto& c : cases)
     {
         CAPTURE(c.command);
-        SetClassValue("VistelUnitPage\\shell\\open\\command", c.command);
+        SetClassValue((page + "\\shell\\open\\command").c_str(), c.command);
         const int nResult = CHyperLink::OpenLink(c.target.c_str(), SW_SHOW);
         if (c.command.empty())
             nShellResult = nResult;
@@ -181,28 +174,23 @@ TEST_CASE("When the shell cannot open a target the program registered for web pa
             CHECK((nResult > 32 && Recorded(record) == c.received));
     }
     CHECK(Recorded(record, 500).empty()); // no failure started anything
-    for (LPCSTR pszKey : { "VistelUnitPage\\shell\\open\\command", "VistelUnitPage\\shell\\open", "VistelUnitPage\\shell" })
-        ::RegDeleteKeyA(HKEY_CLASSES_ROOT, pszKey);
-    SetClassValue("VistelUnitPage", "");
+    for (const std::string& key : { page + "\\shell\\open\\command", page + "\\shell\\open", page + "\\shell", page })
+        ::RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
     SetClassValue(".htm", bHadClass ? std::string(szHtmClass) + '\0' : "");
 }
 
-// Reads the message box of this process, then presses its button.
-static DWORD WINAPI AnswerMessageBox(LPVOID pSeen)
+static std::string s_seen;
+
+// Reads the message box once it shows, then closes it.
+static void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR uTimer, DWORD)
 {
-    for (int i = 0; i < 500; i++, ::Sleep(20))
-    {
-        if (HWND hBox = ::FindWindowA("#32770", "config_tests"))
-        {
-            char szText[512] = "";
-            ::GetDlgItemTextA(hBox, 0xFFFF, szText, sizeof(szText));
-            const bool bOwned = ::GetWindow(hBox, GW_OWNER) == s_parent.m_hWnd;
-            *static_cast<std::string*>(pSeen) = std::string(szText) + (bOwned ? "" : " (not owned by the parent)");
-            ::PostMessageA(hBox, WM_COMMAND, IDOK, 0);
-            return 0;
-        }
-    }
-    return 1;
+    HWND hBox = ::FindWindowA("#32770", "config_tests");
+    char szText[512] = "";
+    if (hBox == nullptr || ::GetDlgItemTextA(hBox, 0xFFFF, szText, sizeof(szText)) == 0)
+        return;
+    s_seen = std::string(szText) + (::GetWindow(hBox, GW_OWNER) == s_parent.m_hWnd ? "" : " (not owned by the parent)");
+    ::KillTimer(nullptr, uTimer);
+    ::EndDialog(hBox, IDOK);
 }
 
 TEST_CASE("The failure message box is titled with the program, owned by the active window, and tells the reason")
@@ -212,15 +200,13 @@ TEST_CASE("The failure message box is titled with the program, owned by the acti
     ::SetActiveWindow(s_parent.m_hWnd);
     const std::pair<int, const char*> cases[] = {
         { 0, "The operating system is out\nof memory or resources." }, { 26, "A sharing violation occurred. " },
-        { 33, "Unknown Error (33) occurred." }, { -7, "Unknown Error (-7) occurred." },
+        { -7, "Unknown Error (-7) occurred." },
     };
     for (const auto& c : cases)
     {
-        std::string seen;
-        HANDLE hThread = ::CreateThread(nullptr, 0, AnswerMessageBox, &seen, 0, nullptr);
+        s_seen.clear();
+        ::SetTimer(nullptr, 0, 20, AnswerMessageBox);
         CHyperLink::ShowLinkError(c.first);
-        ::WaitForSingleObject(hThread, INFINITE);
-        ::CloseHandle(hThread);
-        CHECK(seen == std::string("Can't open link:\n\n") + c.second);
+        CHECK(s_seen == std::string("Can't open link:\n\n") + c.second);
     }
 }

@@ -87,7 +87,7 @@ TEST_CASE("CFile: a missing file; reading, seeking and the length; others may de
     CHECK(::DeleteFileA(strPath));
 }
 
-TEST_CASE("CString formats beyond any fixed buffer and lower-cases ASCII letters only")
+TEST_CASE("CString formats beyond any fixed buffer and lower-cases ASCII letters only; CPtrList walks in order")
 {
     CString str;
     str.Format("%s|%d", std::string(3000, 'a').c_str(), 1050);
@@ -95,11 +95,8 @@ TEST_CASE("CString formats beyond any fixed buffer and lower-cases ASCII letters
     str = "@AZ[`az{ \xC0\xC9";
     str.MakeLower();
     CHECK(str == "@az[`az{ \xC0\xC9");
-}
 
-TEST_CASE("CPtrList walks its entries in order across block growth, and empties")
-{
-    CPtrList list(3);
+    CPtrList list(3); // grows in blocks of 3
     int values[8];
     std::vector<void*> added, walked;
     for (int& value : values)

@@ -1,8 +1,6 @@
-// A fuzz target: loads its input as a picture file as the slide show does
-// and draws it as the saver does. FUZZ_READER names the reader's class
-// (targets.txt); without it the display-image routine loads it, under the
-// name that the input's first byte picks. Inputs of odd length are drawn on
-// a palette screen, the others on a true-colour one.
+// Loads the input as a picture file with the reader FUZZ_READER names, or
+// without it with the display-image routine under the name the first byte
+// picks, and draws it: inputs of odd length on a palette screen.
 #include <iterator>
 
 #include "../../slideshow/DisplayImage.h"
@@ -34,9 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         LoadDisplayImage(image, pszName);
 #endif
     }
-    catch (const CFileException&)
+    catch (const CFileException&) // a read error goes to the caller; the object stays whole
     {
-        // A read error goes to the caller; the object stays whole.
     }
     CDC dc;
     dc.Attach(GetDC(nullptr));

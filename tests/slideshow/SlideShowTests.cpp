@@ -67,18 +67,6 @@ TEST_CASE("Folder order continues across a rebuilt list; random order reaches al
     s_saverWnd.m_bRandom = 0;
 }
 
-TEST_CASE("The display time goes in steps of 5 seconds and never overflows the timer")
-{
-    const std::pair<int, UINT> cases[] = {
-        { 0, 1000 }, { 2, 10000 }, { 300, 1500000 }, { -4, 1000 }, { 0x7FFFFFFF, USER_TIMER_MAXIMUM },
-    };
-    for (const auto& c : cases)
-    {
-        s_saverWnd.m_nSpeed = c.first;
-        CHECK_MESSAGE(s_saverWnd.SlideInterval() == c.second, c.first);
-    }
-}
-
 TEST_CASE("A picture larger than the window is shrunk by one factor; one as high keeps a 5-pixel margin")
 {
     const struct { LONG W, H; DWORD iw, ih; const char* pszDrawn; } cases[] = {
@@ -96,30 +84,34 @@ TEST_CASE("A picture larger than the window is shrunk by one factor; one as high
     }
 }
 
-// The settings read: speed, order, colour and folder.
+// The settings read: speed, order, colour, folder, and the timer interval.
 static std::string Settings()
 {
     ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, "Vistel.ini"); // drop any cached copy
     s_saverWnd.LoadSettings();
     return std::to_string(s_saverWnd.GetSpeed()) + " " + std::to_string(s_saverWnd.GetRandom()) + " " +
-           std::to_string(s_saverWnd.GetBackColor()) + " " + s_saverWnd.GetImagePath();
+           std::to_string(s_saverWnd.GetBackColor()) + " " + s_saverWnd.GetImagePath() + " " +
+           std::to_string(s_saverWnd.SlideInterval()) + " ms";
 }
 
-TEST_CASE("Reading the settings: defaults, the folder's final backslash, numbers read as the system does")
+TEST_CASE("Reading the settings: defaults, the final backslash, numbers read as the system does, the timer interval")
 {
     char szWindows[MAX_PATH];
     ::GetWindowsDirectoryA(szWindows, MAX_PATH);
     const std::string strIni = std::string(szWindows) + "\\Vistel.ini";
     const std::string strLong = "D:\\" + std::string(MAX_PATH - 4, 'p'); // the longest the browser gives
     const std::pair<std::string, std::string> cases[] = {
-        { "", "8 0 8404992 C:\\" }, // 8404992 is 0x804000, a dark blue
-        { "Speed=300\nRandomImage=yes\nBackColor=255", "300 0 255 C:\\" },
-        { "ImagePath=D:\\Photos", "8 0 8404992 D:\\Photos\\" },
-        { "ImagePath=D:\\Photos\\", "8 0 8404992 D:\\Photos\\" },
-        { "ImagePath=", "8 0 8404992 \\" },
-        { "ImagePath=C:/pics/", "8 0 8404992 C:/pics/\\" },
-        { "ImagePath=" + strLong, "8 0 8404992 " + strLong + "\\" },
-        { "ImagePath=" + strLong + "\\", "8 0 8404992 " + strLong + "\\" },
+        { "", "8 0 8404992 C:\\ 40000 ms" }, // 8404992 is 0x804000, a dark blue
+        { "Speed=300\nRandomImage=yes\nBackColor=255", "300 0 255 C:\\ 1500000 ms" },
+        { "Speed=0\nRandomImage=1", "0 1 8404992 C:\\ 1000 ms" },
+        { "Speed=-4", "-4 0 8404992 C:\\ 1000 ms" },
+        { "Speed=2147483647", "2147483647 0 8404992 C:\\ 2147483647 ms" },
+        { "ImagePath=D:\\Photos", "8 0 8404992 D:\\Photos\\ 40000 ms" },
+        { "ImagePath=D:\\Photos\\", "8 0 8404992 D:\\Photos\\ 40000 ms" },
+        { "ImagePath=", "8 0 8404992 \\ 40000 ms" },
+        { "ImagePath=C:/pics/", "8 0 8404992 C:/pics/\\ 40000 ms" },
+        { "ImagePath=" + strLong, "8 0 8404992 " + strLong + "\\ 40000 ms" },
+        { "ImagePath=" + strLong + "\\", "8 0 8404992 " + strLong + "\\ 40000 ms" },
     };
     for (const auto& c : cases)
     {
@@ -135,13 +127,16 @@ TEST_CASE("Reading the settings: defaults, the folder's final backslash, numbers
     const std::string strUserFolder = std::string(std::getenv("APPDATA")) + "\\Vistel";
     ::DeleteFileA(strIni.c_str());
     CHECK(::CreateDirectoryA(strIni.c_str(), nullptr)); // where the file would be
-    for (int nSpeed : { 3, 5 })
+    s_saverWnd.SetImagePath("D:\\Photos");
+    const std::pair<int, const char*> saves[] = { { 3, "3 0 8404992 D:\\Photos\\ 15000 ms" },
+                                                  { 5, "5 0 8404992 D:\\Photos\\ 25000 ms" } };
+    for (const auto& c : saves)
     {
-        s_saverWnd.SetSpeed(nSpeed);
+        s_saverWnd.SetSpeed(c.first);
         s_saverWnd.SaveSettings();
         s_saverWnd.SetSpeed(0);
-        CHECK(Settings() == std::to_string(nSpeed) + " 0 8404992 " + strLong + "\\");
-        ::RemoveDirectoryA(strIni.c_str());
+        CHECK(Settings() == c.second);
+        ::RemoveDirectoryA(strIni.c_str()); // the Windows directory takes them again
     }
     CHECK(::GetPrivateProfileIntA("Vistel", "Speed", 0, strIni.c_str()) == 5);
     ::DeleteFileA(strIni.c_str());

@@ -124,7 +124,7 @@ inline DWORD GetFileSize(HANDLE h, DWORD* pdwHigh)
 }
 inline BOOL FlushFileBuffers(HANDLE) { return TRUE; }
 inline BOOL CloseHandle(HANDLE h) { return ::close(shim::Fd(h)) == 0; }
-inline BOOL DeleteFileA(LPCSTR pszName) { return ::unlink(pszName) == 0 ? TRUE : shim::Fail(ERROR_FILE_NOT_FOUND, FALSE); }
+inline BOOL DeleteFileA(LPCSTR pszName) { return ::unlink(pszName) == 0 || shim::Fail(ERROR_FILE_NOT_FOUND, FALSE); }
 inline DWORD GetTempPathA(DWORD, LPSTR pszBuffer) { return DWORD(std::strlen(std::strcpy(pszBuffer, "/tmp/"))); }
 inline UINT GetTempFileNameA(LPCSTR pszPath, LPCSTR pszPrefix, UINT, LPSTR pszTempFile)
 {
