@@ -1,10 +1,9 @@
 // The Win32 calls of the image library and the framework classes under it,
-// for their Linux build under the sanitizers and the fuzzer. GDI objects are
-// heap records, so that a leak or a double delete shows.
+// for their Linux build under the sanitizers and the fuzzer. File handles and
+// GDI objects are heap records, so that a leak or a double delete shows.
 #pragma once
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,8 +43,7 @@ constexpr DWORD ERROR_SUCCESS = 0, NO_ERROR = 0, ERROR_FILE_NOT_FOUND = 2, ERROR
 namespace shim
 {
 inline DWORD dwLastError;
-inline int nInputFd = -1, nScreenDepth = 24, nStretchMode = 1;
-inline std::string strInputName;
+inline int nScreenDepth = 24, nStretchMode = 1;
 inline BYTE screen, defaultPalette;
 inline HPALETTE hSelectedPalette = &defaultPalette;
 inline volatile unsigned uTouched;
@@ -59,11 +57,24 @@ template <class T> T Fail(DWORD dwError, T result) { dwLastError = dwError; retu
 // A block's size sits in the 16 bytes before it. Larger blocks fail as on a
 // machine short of memory: a header that claims a huge picture costs no time.
 constexpr size_t MAX_BLOCK = 256u << 10, HEADER = 16;
-inline int Fd(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)); }
-inline BOOL Done(ssize_t cb, DWORD* pcbDone, DWORD dwError)
+// The fuzz input is read from memory: a reader may read on at its end many
+// thousand times, which as system calls would cost most of the time.
+inline std::string strInputName;
+inline const BYTE* pInput;
+inline size_t cbInput;
+struct File { int fd; long long llPosition; }; // fd -1: the fuzz input
+inline File& Of(HANDLE h) { return *static_cast<File*>(h); }
+inline long long SizeOf(const File& file)
 {
-    *pcbDone = cb > 0 ? DWORD(cb) : 0;
-    return cb >= 0 ? TRUE : Fail(dwError, FALSE);
+    struct stat st = {};
+    return file.fd < 0 ? static_cast<long long>(cbInput) : ::fstat(file.fd, &st) == 0 ? st.st_size : 0;
+}
+// Moves the file on by what a read or write did (-1: it failed with dwError).
+inline BOOL Moved(File& file, long long cbDone, DWORD* pcbDone, DWORD dwError)
+{
+    file.llPosition += cbDone > 0 ? cbDone : 0;
+    *pcbDone = cbDone > 0 ? DWORD(cbDone) : 0;
+    return cbDone >= 0 || Fail(dwError, FALSE);
 }
 } // namespace shim
 
@@ -81,49 +92,61 @@ inline HGLOBAL GlobalFree(HGLOBAL h) { std::free(h); return nullptr; }
 inline HGLOBAL GlobalHandle(const void* p) { return p != nullptr ? (BYTE*)p - shim::HEADER : nullptr; }
 inline size_t GlobalSize(HGLOBAL h) { return h != nullptr ? *static_cast<size_t*>(h) : 0; }
 
-// The fuzz input: a file in memory that opens under pszName.
+// Makes pszName open as a read-only file of these bytes (not copied).
 inline void ShimSetMemoryFile(LPCSTR pszName, const BYTE* pData, size_t cbData)
 {
-    if (shim::nInputFd < 0)
-        shim::nInputFd = ::memfd_create("input", 0);
-    if (::ftruncate(shim::nInputFd, 0) != 0 || ::pwrite(shim::nInputFd, pData, cbData, 0) != ssize_t(cbData))
-        std::abort();
     shim::strInputName = pszName;
+    shim::pInput = pData;
+    shim::cbInput = cbData;
 }
 inline HANDLE CreateFileA(LPCSTR pszName, DWORD dwAccess, DWORD, void*, DWORD dwCreation, DWORD, HANDLE)
 {
-    const std::string strPath = pszName == shim::strInputName ? "/proc/self/fd/" + std::to_string(shim::nInputFd)
-                                                              : std::string(pszName);
-    const int fd = ::open(strPath.c_str(), ((dwAccess & GENERIC_WRITE) ? O_RDWR : O_RDONLY) |
-                                               (dwCreation == CREATE_ALWAYS ? O_CREAT | O_TRUNC : 0), 0600);
-    return fd >= 0 ? reinterpret_cast<HANDLE>(intptr_t(fd)) : shim::Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    if (pszName == shim::strInputName)
+        return new shim::File{ -1, 0 };
+    const int fd = ::open(pszName, ((dwAccess & GENERIC_WRITE) ? O_RDWR : O_RDONLY) |
+                                       (dwCreation == CREATE_ALWAYS ? O_CREAT | O_TRUNC : 0), 0600);
+    return fd >= 0 ? new shim::File{ fd, 0 } : shim::Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
 }
 inline BOOL ReadFile(HANDLE h, void* pBuffer, DWORD cb, DWORD* pcbDone, void*)
 {
-    return shim::Done(::read(shim::Fd(h), pBuffer, cb), pcbDone, ERROR_ACCESS_DENIED);
+    shim::File& file = shim::Of(h);
+    if (file.fd >= 0)
+        return shim::Moved(file, ::pread(file.fd, pBuffer, cb, file.llPosition), pcbDone, ERROR_ACCESS_DENIED);
+    const long long cbDone = std::clamp<long long>(shim::SizeOf(file) - file.llPosition, 0, cb);
+    std::memcpy(pBuffer, shim::pInput + file.llPosition, size_t(cbDone));
+    return shim::Moved(file, cbDone, pcbDone, 0);
 }
 inline BOOL WriteFile(HANDLE h, const void* pBuffer, DWORD cb, DWORD* pcbDone, void*)
 {
-    return shim::Done(::write(shim::Fd(h), pBuffer, cb), pcbDone, ERROR_DISK_FULL);
+    shim::File& file = shim::Of(h);
+    return shim::Moved(file, ::pwrite(file.fd, pBuffer, cb, file.llPosition), pcbDone, ERROR_DISK_FULL);
 }
 // The framework always passes the high-order half.
 inline DWORD SetFilePointer(HANDLE h, LONG lDistance, LONG* plHigh, DWORD dwMethod)
 {
-    const off_t pos = ::lseek(shim::Fd(h), off_t(ULONGLONG(DWORD(*plHigh)) << 32 | DWORD(lDistance)), int(dwMethod));
-    if (pos < 0)
+    shim::File& file = shim::Of(h);
+    const long long llBase = dwMethod == 1 ? file.llPosition : dwMethod == 2 ? shim::SizeOf(file) : 0;
+    const long long llTarget = llBase + static_cast<long long>(ULONGLONG(DWORD(*plHigh)) << 32 | DWORD(lDistance));
+    if (llTarget < 0)
         return shim::Fail(ERROR_NEGATIVE_SEEK, 0xFFFFFFFFu);
-    *plHigh = LONG(pos >> 32);
-    return DWORD(pos);
+    file.llPosition = llTarget;
+    *plHigh = LONG(llTarget >> 32);
+    return DWORD(llTarget);
 }
 inline DWORD GetFileSize(HANDLE h, DWORD* pdwHigh)
 {
-    struct stat st = {};
-    ::fstat(shim::Fd(h), &st);
-    *pdwHigh = DWORD(ULONGLONG(st.st_size) >> 32);
-    return DWORD(st.st_size);
+    const long long llSize = shim::SizeOf(shim::Of(h));
+    *pdwHigh = DWORD(ULONGLONG(llSize) >> 32);
+    return DWORD(llSize);
 }
 inline BOOL FlushFileBuffers(HANDLE) { return TRUE; }
-inline BOOL CloseHandle(HANDLE h) { return ::close(shim::Fd(h)) == 0; }
+inline BOOL CloseHandle(HANDLE h)
+{
+    if (shim::Of(h).fd >= 0)
+        ::close(shim::Of(h).fd);
+    delete &shim::Of(h);
+    return TRUE;
+}
 inline BOOL DeleteFileA(LPCSTR pszName) { return ::unlink(pszName) == 0 || shim::Fail(ERROR_FILE_NOT_FOUND, FALSE); }
 inline DWORD GetTempPathA(DWORD, LPSTR pszBuffer) { return DWORD(std::strlen(std::strcpy(pszBuffer, "/tmp/"))); }
 inline UINT GetTempFileNameA(LPCSTR pszPath, LPCSTR pszPrefix, UINT, LPSTR pszTempFile)
