@@ -1,3 +1,5 @@
+// The framework rules the saver relies on that its windows do not show:
+// message tables, subclassing, files, text and the pointer list.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
