@@ -67,7 +67,7 @@ TEST_CASE("Erasing, palette and paint messages follow the window object's fields
     CHECK(s_hooks == "draw ");
 
     MSG msg;
-    while (::PeekMessageA(&msg, hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) // what the window's activation asked for
+    while (::PeekMessageA(&msg, hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) // requests made before this point
         ;
     g_bClosing = TRUE;
     ::SendMessageA(hWnd, WM_KEYDOWN, 'A', 0);
