@@ -454,50 +454,40 @@ class BellWatcher:
 
 
 # Picture cases
-# tests/pictures.tsv: one picture file a row, how it is made and what the
-# saver's reader must make of it. The picture tests, the slide show, the soak
-# and the fuzzers' seeds all take their files from it.
+# tests/pictures.tsv: picture files, how each is made and what the saver's
+# reader must make of it; the picture tests, the slide show, the soak and the
+# fuzzers' seeds all take their files from it.
 
 import re
 import shlex
 import struct
 import sys
+import types
 
 IMGDUMP = os.path.join(BUILD, "tools", "imgdump.exe")
-CONVERT = "/usr/bin/convert"
-
-
-class PictureCase:
-    def __init__(self, fields):
-        self.name, self.make, self.screen, self.line, self.ref, tolerance, uses = fields
-        self.tolerance = int(tolerance)
-        self.uses = uses.split(",")
+CASE_FIELDS = ("name", "make", "edits", "screen", "line", "ref", "tolerance", "uses")
 
 
 def picture_cases(use=None):
-    """The table's rows (those marked use, when given)."""
+    """The table's rows (those marked use, when given), with the fields above."""
     macros, cases = {}, []
     with open(os.path.join(SOURCE, "tests", "pictures.tsv")) as table:
-        for row in table:
+        for row in filter(lambda row: row.strip() and not row.startswith("#"), table):
             fields = row.rstrip("\n").split("\t")
+            fields[1:] = [re.sub(r"\$(\w+)", lambda m: macros[m[1]], field) for field in fields[1:]]
             if row.startswith("$"):
                 macros[fields[0][1:]] = fields[1]
-            elif row.strip() and not row.startswith("#"):
-                case = PictureCase([re.sub(r"\$(\w+)", lambda m: macros[m.group(1)], f) for f in fields])
-                if use is None or use in case.uses:
-                    cases.append(case)
+            elif use is None or use in fields[-1].split(","):
+                cases.append(types.SimpleNamespace(**dict(zip(CASE_FIELDS, fields))))
     return cases
 
 
 def built_bytes(spec):
-    """Bytes from tokens: hex (HEX*N repeats it), wN / dN little-endian 16 / 32-bit, zN zeros."""
+    """Bytes from tokens: hex (HEX*N repeats it), wN / dN 16 / 32-bit little-endian numbers, zN zeros."""
     out = b""
     for token in spec.split():
-        kind, value = token[0], token[1:]
-        if kind in "wd" and re.fullmatch(r"-?\d+", value):
-            out += struct.pack("<h" if kind == "w" and value[0] == "-" else "<" + "HI"[kind == "d"], int(value))
-        elif kind == "z":
-            out += bytes(int(value))
+        if re.fullmatch(r"[wdz]\d+", token):
+            out += bytes(int(token[1:])) if token[0] == "z" else struct.pack("<" + "HI"[token[0] == "d"], int(token[1:]))
         else:
             data, _, times = token.partition("*")
             out += bytes.fromhex(data) * int(times or 1)
@@ -512,78 +502,48 @@ def jpeg_frame(data):
     return at
 
 
-def edited(data, edits):
-    """@OFFSET:FORMAT=VALUE (OFFSET may be sof+N), cut=N (or A/B of it, or sof), +HEX, topdown."""
-    for edit in edits.split():
-        if edit.startswith("@"):
-            where, value = edit[1:].split("=")
-            at, fmt = where.split(":")
-            at = jpeg_frame(data) + int(at[4:]) if at.startswith("sof") else int(at)
-            fmt = fmt if fmt[0] in "<>" else "<" + fmt
-            data = data[:at] + struct.pack(fmt, int(value, 0)) + data[at + struct.calcsize(fmt):]
-        elif edit.startswith("cut="):
-            n = edit[4:]
-            num, _, den = n.partition("/")
-            data = data[:jpeg_frame(data) if n == "sof" else len(data) * int(num) // int(den) if den else int(n)]
-        elif edit.startswith("+"):
-            data += bytes.fromhex(edit[1:])
-        elif edit == "topdown":
-            held = Bmp(data)
-            data = data[:18] + struct.pack("<i", held.width) + struct.pack("<i", -held.height) + \
-                data[26:held.off_bits] + b"".join(reversed(held.rows()))
-    return data
-
-
 def make_case_file(case, folder):
     """Writes a row's file into folder; returns its path."""
     path = os.path.join(folder, case.name)
-    spec, _, edits = case.make.partition(" | ")
-    kind, _, args = spec.partition(" ")
-    if kind == "convert":
-        subprocess.run([CONVERT, "-seed", "7", "+dither", *(a.replace("{}", path) for a in shlex.split(args))], check=True,
-                       capture_output=True, timeout=60)
-    elif kind == "cjpeg":
-        size, *options = args.split()  # cjpeg WxH OPTIONS: a plasma of that size
-        subprocess.run([CONVERT, "-seed", "7", "-size", size, "plasma:", path + ".ppm"], check=True, timeout=60)
-        with open(path, "wb") as out:
-            subprocess.run(["/usr/bin/cjpeg", *options, path + ".ppm"], stdout=out, check=True, timeout=60)
-        os.remove(path + ".ppm")
-    elif kind == "bytes":
-        with open(path, "wb") as out:
-            out.write(built_bytes(args))
-    elif kind == "dir":
+    if case.make.startswith("bytes"):
+        with open(path, "wb") as f:
+            f.write(built_bytes(case.make[5:]))
+    elif case.make == "dir":
         os.mkdir(path)
-    if edits:
+    elif case.make != "missing":
+        subprocess.run(case.make.replace("{}", shlex.quote(path)), shell=True, check=True, timeout=60)
+    for edit in case.edits.split()[case.edits == "-":]:
         with open(path, "rb") as f:
-            data = edited(f.read(), edits)
+            data = f.read()
+        if edit.startswith("@"):  # @OFFSET:FORMAT=VALUE, OFFSET a number or sof+N
+            at, fmt, value = re.split("[:=]", edit[1:])
+            at = jpeg_frame(data) + int(at[4:]) if at.startswith("sof") else int(at)
+            fmt = fmt if fmt[0] == ">" else "<" + fmt
+            data = data[:at] + struct.pack(fmt, int(value, 0)) + data[at + struct.calcsize(fmt):]
+        elif edit.startswith("cut="):  # N bytes (N < 0: all but -N), A/B of them, or up to the frame header
+            num, _, den = edit[4:].partition("/")
+            data = data[:jpeg_frame(data) if num == "sof" else len(data) * int(num) // int(den) if den else int(num)]
+        else:  # +HEX: appended
+            data += bytes.fromhex(edit[1:])
         with open(path, "wb") as f:
             f.write(data)
     return path
 
 
-class Bmp:
-    """The parts of a BMP file with a 40-byte or larger header."""
-
-    def __init__(self, data):
-        self.data = data
-        self.off_bits = struct.unpack_from("<I", data, 10)[0]
-        (self.size, self.width, self.height, _, self.bit_count, self.compression, self.size_image, _, _,
-         self.clr_used, _) = struct.unpack_from("<IiiHHIIiiII", data, 14)
-        self.pixels = data[self.off_bits:]
-        self.row_bytes = (self.bit_count * self.width + 31) // 32 * 4
-
-    def rows(self):
-        return [self.pixels[i * self.row_bytes:(i + 1) * self.row_bytes] for i in range(abs(self.height))]
-
-    def problem(self):
-        """What breaks the drawing code's assumptions about a held picture, or None."""
-        if self.data[:2] != b"BM" or self.size != 40 or self.width <= 0 or self.height <= 0:
-            return "header"
-        if self.compression in (1, 2):  # RLE: the stream ends inside its data
-            return None if self.size_image == len(self.pixels) and self.pixels[-2:] == b"\0\1" else "RLE stream"
-        if len(self.pixels) != self.row_bytes * self.height:
-            return "rows"
-        return "table" if self.bit_count <= 8 and self.clr_used > 1 << self.bit_count else None
+def held_picture_problem(path):
+    """What breaks the drawing code's assumptions about a BMP file imgdump wrote, or None."""
+    with open(path, "rb") as f:
+        data = f.read()
+    off_bits, size, width, height, _, depth, compression, size_image, _, _, clr_used = \
+        struct.unpack_from("<IIiiHHIIiiI", data, 10)
+    pixels = data[off_bits:]
+    if data[:2] != b"BM" or size != 40 or width <= 0 or height <= 0:
+        return "header"
+    if compression in (1, 2):  # RLE: the stream ends inside its data
+        return None if size_image == len(pixels) and pixels[-2:] == b"\0\1" else "RLE stream"
+    if len(pixels) != (depth * width + 31) // 32 * 4 * height:
+        return "rows"
+    return "table" if depth <= 8 and clr_used > 1 << depth else None
 
 
 def imgdump_batch(pairs, folder, display=None):
@@ -603,32 +563,31 @@ def imgdump_batch(pairs, folder, display=None):
 
 def magick_rgb(path, *reading):
     """(width, height, RGB bytes top row first) as ImageMagick reads a file."""
-    ppm = subprocess.run([CONVERT, "-define", "jpeg:dct-method=islow", path, *reading, "-depth", "8", "ppm:-"],
-                         check=True, capture_output=True, timeout=60).stdout
+    ppm = subprocess.run(["/usr/bin/convert", "-define", "jpeg:dct-method=islow", path, *reading, "-depth", "8",
+                          "ppm:-"], check=True, capture_output=True, timeout=60).stdout
     head = re.match(rb"P(\d)\s(\d+)\s(\d+)\s\d+\s", ppm)
     data = ppm[head.end():]
     return int(head[2]), int(head[3]), bytes(v for v in data for _ in "rgb") if head[1] == b"5" else data
 
 
 def reference_rgb(case, path):
-    """The row's expected picture: (width, height, RGB bytes); None without a reference."""
-    if case.ref.startswith("px "):  # px WxH HEX: given pixels
+    """The picture the row's reference reader sees: (width, height, RGB bytes), or None."""
+    if case.ref.startswith("px "):
         _, size, data = case.ref.split(" ", 2)
         return (*map(int, size.split("x")), built_bytes(data))
-    if case.ref == "djpeg":  # libjpeg's two-pass reduction to 256 colours
-        with open(path + ".djpeg.bmp", "wb") as out:
-            subprocess.run(["/usr/bin/djpeg", "-colors", "256", "-dither", "fs", "-bmp", path], stdout=out,
-                           check=True, timeout=60)
+    if case.ref == "djpeg":
+        subprocess.run(f"djpeg -colors 256 -dither fs -bmp {shlex.quote(path)} >{shlex.quote(path)}.djpeg.bmp",
+                       shell=True, check=True, timeout=60)
         return magick_rgb(path + ".djpeg.bmp")
-    return {"im": lambda: magick_rgb(path), "im-orient": lambda: magick_rgb(path, "-auto-orient"),
-            "-": lambda: None}[case.ref]()
+    if case.ref != "-":
+        return magick_rgb(path, *["-auto-orient"][:case.ref == "im-orient"])
 
-
-SEED_FOLDERS = {".bmp": "Bmp", ".dib": "Bmp", ".pcx": "Pcx", ".tga": "Targa"}
 
 if __name__ == "__main__" and sys.argv[1:2] == ["seeds"]:
-    # harness.py seeds DIR: the rows marked seed, in DIR's folder of each reader.
+    # harness.py seeds DIR: the rows marked seed, in the folder of their reader in DIR.
     for case in picture_cases("seed"):
-        folder = os.path.join(sys.argv[2], SEED_FOLDERS.get(os.path.splitext(case.name)[1].lower(), "Jpeg"))
+        extension = os.path.splitext(case.name)[1].lower()
+        folder = os.path.join(sys.argv[2], {".bmp": "Bmp", ".dib": "Bmp", ".pcx": "Pcx", ".tga": "Targa"}.get(
+            extension, "Jpeg"))
         os.makedirs(folder, exist_ok=True)
         make_case_file(case, folder)

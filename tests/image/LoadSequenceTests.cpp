@@ -48,6 +48,9 @@ TEST_CASE("A failed load or a read error leaves the held picture as it was; the 
     SECDib loaded;
     REQUIRE(loaded.LoadFromPath(strPath.c_str()));
     REQUIRE(loaded.m_pImagePalette != nullptr);
+    PALETTEENTRY entry; // the table's entry 1, red
+    ::GetPaletteEntries(*loaded.m_pImagePalette, 1, 1, &entry);
+    CHECK((entry.peRed == 255 && entry.peGreen == 0 && entry.peBlue == 0));
     Bytes broken = SmallBmp();
     broken[28] = 3; // biBitCount 3
     const std::vector<UINT_PTR> before = Snapshot(loaded);

@@ -1,9 +1,5 @@
 #include "TestPictures.h"
 
-#include <cstring>
-
-#include "ImageMemory.h"
-
 static void Put(Bytes& out, DWORD v, int cb)
 {
     for (int i = 0; i < cb; i++)
@@ -42,18 +38,6 @@ std::string WriteTempFile(const char* pszName, const Bytes& bytes)
     if (!bytes.empty())
         file.Write(bytes.data(), static_cast<UINT>(bytes.size()));
     return strPath;
-}
-
-void GiveRows(SECImage& image, int nDepth, DWORD dwWidth, DWORD dwHeight, const Bytes& rows, DWORD cbBlock,
-              BOOL bAligned)
-{
-    image.ReleaseContents();
-    image.m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbBlock));
-    std::memcpy(image.m_pPixelBits, rows.data(), rows.size() < cbBlock ? rows.size() : cbBlock);
-    image.m_nPixelDepth = nDepth;
-    image.m_dwPixelsWide = dwWidth;
-    image.m_dwPixelsHigh = dwHeight;
-    image.m_bRowsAligned = bAligned;
 }
 
 Bytes PixelBytes(const SECImage& image, size_t cb)

@@ -17,7 +17,4 @@ std::string TempPath(const char* pszName);
 // Writes bytes to a file in the temporary folder; returns its path.
 std::string WriteTempFile(const char* pszName, const Bytes& bytes);
 
-// Gives an object rows in a pixel block of cbBlock bytes.
-void GiveRows(SECImage& image, int nDepth, DWORD dwWidth, DWORD dwHeight, const Bytes& rows, DWORD cbBlock,
-              BOOL bAligned);
 Bytes PixelBytes(const SECImage& image, size_t cb);

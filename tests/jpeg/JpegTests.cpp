@@ -81,7 +81,8 @@ TEST_CASE("A picture beyond the ceiling decodes through a spill file that is rem
     SetEnv("JPEGMEM", "2m");
     REQUIRE(inMemory.LoadFromPath(strPhoto.c_str()));
 
-    const std::string strFolder = TempPath("vistel-spill"), strPattern = strFolder + "\\*.tmp";
+    const std::string strFolder = TempPath(("vistel-spill-" + std::to_string(::GetCurrentProcessId())).c_str());
+    const std::string strPattern = strFolder + "\\*.tmp";
     ::CreateDirectoryA(strFolder.c_str(), nullptr);
     const std::string strOldTmp = std::getenv("TMP") != nullptr ? std::getenv("TMP") : "";
     SetEnv("TMP", strFolder);
