@@ -1,24 +1,19 @@
 #include "TestPictures.h"
 
-static void Put(Bytes& out, DWORD v, int cb)
-{
-    for (int i = 0; i < cb; i++)
-        out.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
 Bytes BuildBmp(LONG width, LONG height, WORD bitCount, const Bytes& table, const Bytes& pixels)
 {
+    Bytes out;
+    auto put = [&out](DWORD v, int cb) {
+        for (int i = 0; i < cb; i++)
+            out.push_back(static_cast<BYTE>(v >> (8 * i)));
+    };
     const DWORD dwOffBits = static_cast<DWORD>(54 + table.size());
-    Bytes out = { 'B', 'M' };
-    Put(out, static_cast<DWORD>(dwOffBits + pixels.size()), 4);
-    Put(out, 0, 4);
-    Put(out, dwOffBits, 4);
-    for (DWORD v : { DWORD(40), DWORD(width), DWORD(height) })
-        Put(out, v, 4);
-    Put(out, 1, 2);
-    Put(out, bitCount, 2);
+    put('B' | 'M' << 8, 2);
+    for (DWORD v : { DWORD(dwOffBits + pixels.size()), DWORD(0), dwOffBits, DWORD(40), DWORD(width), DWORD(height) })
+        put(v, 4);
+    put(1 | bitCount << 16, 4);
     for (DWORD v : { DWORD(0), DWORD(0), DWORD(2835), DWORD(2835), DWORD(table.size() / 4), DWORD(0) })
-        Put(out, v, 4);
+        put(v, 4);
     out.insert(out.end(), table.begin(), table.end());
     out.insert(out.end(), pixels.begin(), pixels.end());
     return out;
