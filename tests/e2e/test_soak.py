@@ -9,7 +9,6 @@ import os
 import random
 import re
 import shutil
-import threading
 import time
 import unittest
 
@@ -18,23 +17,6 @@ from harness import (SOURCE, SaverTestCase, make_case_file, picture_cases, probe
 
 SOAK_SAVER = "VistelSoak.scr"
 SAMPLE = re.compile(r"\d+ paints=(\d+) gdi=(\d+) windows=(\d+) workingset=\d+ private=(\d+)")
-
-
-def churn(folder, names, rng, stop):
-    """Every 1.5 s deletes a good file, or puts another's content under its name, or puts it back."""
-    kept = {}
-    while not stop.wait(1.5):
-        path = os.path.join(folder, rng.choice(names))
-        if path in kept:
-            with open(path, "wb") as f:
-                f.write(kept.pop(path))
-        elif os.path.exists(path):
-            with open(path, "rb") as f:
-                kept[path] = f.read()
-            os.remove(path)
-            other = os.path.join(folder, rng.choice(names))
-            if rng.random() < 0.5 and os.path.exists(other):
-                shutil.copyfile(other, path)
 
 
 class Soak(SaverTestCase):
@@ -57,15 +39,22 @@ class Soak(SaverTestCase):
         saver = self.start(["/s"], program=self.install(SOAK_SAVER, stubs=["PASSWORD.CPL"]),
                            env={"VISTEL_MONITOR_LOG": winpath(log)})
         saver.wait_window()
-        stop = threading.Event()
-        thread = threading.Thread(target=churn, args=(folder, names, rng, stop), daemon=True)
-        thread.start()
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
+        kept = {}
+        for _ in range(seconds):
             self.assertTrue(saver.alive(), "the saver ended by itself")
             time.sleep(1)
-        stop.set()
-        thread.join()
+            # A good file deleted, or another's content put under its name, or put back.
+            path = os.path.join(folder, rng.choice(names))
+            if path in kept:
+                with open(path, "wb") as f:
+                    f.write(kept.pop(path))
+            elif os.path.exists(path):
+                with open(path, "rb") as f:
+                    kept[path] = f.read()
+                os.remove(path)
+                other = os.path.join(folder, rng.choice(names))
+                if rng.random() < 0.5 and os.path.exists(other):
+                    shutil.copyfile(other, path)
         xdo("key", "a")
         self.assertEqual(saver.wait(), 0)
         with open(log) as f:
