@@ -27,8 +27,7 @@ TEST_CASE("Sizes beyond 32 bits are refused, and blocks are bounded and zero-fil
     CHECK(dw == 0xFFFF0000); // untouched by a refusal
     CHECK(AddSize(0xFFFFFFFE, 1, &dw));
     CHECK(dw == 0xFFFFFFFF);
-    CHECK(AllocImageBlock(0) == nullptr);
-    CHECK(AllocImageBlock(MAX_IMAGE_BLOCK + 1) == nullptr);
+    CHECK((AllocImageBlock(0) == nullptr && AllocImageBlock(MAX_IMAGE_BLOCK + 1) == nullptr));
     BYTE* p = static_cast<BYTE*>(AllocImageBlock(100));
     REQUIRE(p != nullptr);
     CHECK(ImageBlockSize(p) >= 100);
@@ -64,7 +63,6 @@ TEST_CASE("The buffered reader delivers a file through a smaller buffer and come
     CHECK(image.ReadBuffered(&b, 1) == 0);
 
     image.ReleaseContents(); // releasing the picture ends buffered reading too
-    CHECK(image.m_pIoBuffer == nullptr);
-    CHECK(image.m_dwIoSize == 0);
+    CHECK((image.m_pIoBuffer == nullptr && image.m_dwIoSize == 0));
     image.m_pCurrentFile = nullptr;
 }

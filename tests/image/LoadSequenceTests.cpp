@@ -2,17 +2,12 @@
 // leaves the held picture as it was, and a read error reaches the caller.
 #include <doctest.h>
 
-#include <cstring>
-
 #include "ImageMemory.h"
 #include "TestPictures.h"
 
-// An 8-bit picture, 3 x 2, with a four-colour table.
-static Bytes SmallBmp()
-{
-    const Bytes table = { 0, 0, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0 };
-    return BuildBmp(3, 2, 8, table, { 1, 2, 3, 0, 3, 2, 1, 0 });
-}
+// An 8-bit picture, 3 x 2, with a table of black, red, green and blue.
+static const Bytes SMALL_BMP = BuildBmp(3, 2, 8, { 0, 0, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0 },
+                                        { 1, 2, 3, 0, 3, 2, 1, 0 });
 
 // What a picture consists of, to compare before and after.
 static std::vector<UINT_PTR> Snapshot(const SECImage& image)
@@ -44,14 +39,14 @@ public:
 
 TEST_CASE("A failed load or a read error leaves the held picture as it was; the error reaches the caller")
 {
-    const std::string strPath = WriteTempFile("vistel-held.bmp", SmallBmp());
+    const std::string strPath = WriteTempFile("vistel-held.bmp", SMALL_BMP);
     SECDib loaded;
     REQUIRE(loaded.LoadFromPath(strPath.c_str()));
     REQUIRE(loaded.m_pImagePalette != nullptr);
     PALETTEENTRY entry; // the table's entry 1, red
     ::GetPaletteEntries(*loaded.m_pImagePalette, 1, 1, &entry);
     CHECK((entry.peRed == 255 && entry.peGreen == 0 && entry.peBlue == 0));
-    Bytes broken = SmallBmp();
+    Bytes broken = SMALL_BMP;
     broken[28] = 3; // biBitCount 3
     const std::vector<UINT_PTR> before = Snapshot(loaded);
     CHECK_FALSE(loaded.LoadFromPath(WriteTempFile("vistel-broken.bmp", broken).c_str()));
