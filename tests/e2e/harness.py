@@ -451,3 +451,143 @@ class BellWatcher:
     def close(self):
         self.process.kill()
         self.process.wait()
+
+
+# Picture cases
+# tests/pictures.tsv: picture files, how each is made and what the saver's
+# reader must make of it; the picture tests, the slide show, the soak and the
+# fuzzers' seeds all take their files from it.
+
+import re
+import shlex
+import struct
+import sys
+import types
+
+IMGDUMP = os.path.join(BUILD, "tools", "imgdump.exe")
+CASE_FIELDS = ("name", "make", "edits", "screen", "line", "ref", "tolerance", "uses")
+
+
+def picture_cases(use=None):
+    """The table's rows (those marked use, when given), with the fields above."""
+    macros, cases = {}, []
+    with open(os.path.join(SOURCE, "tests", "pictures.tsv")) as table:
+        for row in filter(lambda row: row.strip() and not row.startswith("#"), table):
+            fields = row.rstrip("\n").split("\t")
+            fields[1:] = [re.sub(r"\$(\w+)", lambda m: macros[m[1]], field) for field in fields[1:]]
+            if row.startswith("$"):
+                macros[fields[0][1:]] = fields[1]
+            elif use is None or use in fields[-1].split(","):
+                cases.append(types.SimpleNamespace(**dict(zip(CASE_FIELDS, fields))))
+    return cases
+
+
+def built_bytes(spec):
+    """Bytes from tokens: hex (HEX*N repeats it), wN / dN 16 / 32-bit little-endian numbers, zN zeros."""
+    out = b""
+    for token in spec.split():
+        if re.fullmatch(r"[wdz]\d+", token):
+            out += bytes(int(token[1:])) if token[0] == "z" else struct.pack("<" + "HI"[token[0] == "d"], int(token[1:]))
+        else:
+            data, _, times = token.partition("*")
+            out += bytes.fromhex(data) * int(times or 1)
+    return out
+
+
+def jpeg_frame(data):
+    """Where a JPEG file's frame header (SOFn) starts."""
+    at = 2
+    while data[at + 1] not in (0xC0, 0xC1, 0xC2, 0xC3, 0xC9, 0xCA, 0xCB):
+        at += 2 + struct.unpack_from(">H", data, at + 2)[0]
+    return at
+
+
+def make_case_file(case, folder):
+    """Writes a row's file into folder; returns its path."""
+    path = os.path.join(folder, case.name)
+    if case.make.startswith("bytes"):
+        with open(path, "wb") as f:
+            f.write(built_bytes(case.make[5:]))
+    elif case.make == "dir":
+        os.mkdir(path)
+    elif case.make != "missing":
+        subprocess.run(case.make.replace("{}", shlex.quote(path)), shell=True, check=True, timeout=60)
+    for edit in case.edits.split()[case.edits == "-":]:
+        with open(path, "rb") as f:
+            data = f.read()
+        if edit.startswith("@"):  # @OFFSET:FORMAT=VALUE, OFFSET a number or sof+N
+            at, fmt, value = re.split("[:=]", edit[1:])
+            at = jpeg_frame(data) + int(at[4:]) if at.startswith("sof") else int(at)
+            fmt = fmt if fmt[0] == ">" else "<" + fmt
+            data = data[:at] + struct.pack(fmt, int(value, 0)) + data[at + struct.calcsize(fmt):]
+        elif edit.startswith("cut="):  # N bytes (N < 0: all but -N), A/B of them, or up to the frame header
+            num, _, den = edit[4:].partition("/")
+            data = data[:jpeg_frame(data) if num == "sof" else len(data) * int(num) // int(den) if den else int(num)]
+        else:  # +HEX: appended
+            data += bytes.fromhex(edit[1:])
+        with open(path, "wb") as f:
+            f.write(data)
+    return path
+
+
+def held_picture_problem(path):
+    """What breaks the drawing code's assumptions about a BMP file imgdump wrote, or None."""
+    with open(path, "rb") as f:
+        data = f.read()
+    off_bits, size, width, height, _, depth, compression, size_image, _, _, clr_used = \
+        struct.unpack_from("<IIiiHHIIiiI", data, 10)
+    pixels = data[off_bits:]
+    if data[:2] != b"BM" or size != 40 or width <= 0 or height <= 0:
+        return "header"
+    if compression in (1, 2):  # RLE: the stream ends inside its data
+        return None if size_image == len(pixels) and pixels[-2:] == b"\0\1" else "RLE stream"
+    if len(pixels) != (depth * width + 31) // 32 * 4 * height:
+        return "rows"
+    return "table" if depth <= 8 and clr_used > 1 << depth else None
+
+
+def imgdump_batch(pairs, folder, display=None):
+    """imgdump's (code, line) for each (picture, out) pair from one run; None where it crashed or hung."""
+    listing = os.path.join(folder, "list.txt")
+    with open(listing, "w") as f:
+        f.writelines(f"{winpath(picture)}\t{winpath(out)}\n" for picture, out in pairs)
+    try:
+        output = subprocess.run([WINE, IMGDUMP, "@" + winpath(listing)], stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, errors="replace",
+                                timeout=30 + len(pairs) // 5, env=wine_env(display=display)).stdout
+    except subprocess.TimeoutExpired as e:
+        output = (e.stdout or b"").decode(errors="replace")
+    results = [(int(line[0]), line[2:].strip()) for line in output.splitlines() if line[:1].isdigit()]
+    return results + [None] * (len(pairs) - len(results))
+
+
+def magick_rgb(path, *reading):
+    """(width, height, RGB bytes top row first) as ImageMagick reads a file."""
+    ppm = subprocess.run(["/usr/bin/convert", "-define", "jpeg:dct-method=islow", path, *reading, "-depth", "8",
+                          "ppm:-"], check=True, capture_output=True, timeout=60).stdout
+    head = re.match(rb"P(\d)\s(\d+)\s(\d+)\s\d+\s", ppm)
+    data = ppm[head.end():]
+    return int(head[2]), int(head[3]), bytes(v for v in data for _ in "rgb") if head[1] == b"5" else data
+
+
+def reference_rgb(case, path):
+    """The picture the row's reference reader sees: (width, height, RGB bytes), or None."""
+    if case.ref.startswith("px "):
+        _, size, data = case.ref.split(" ", 2)
+        return (*map(int, size.split("x")), built_bytes(data))
+    if case.ref == "djpeg":
+        subprocess.run(f"djpeg -colors 256 -dither fs -bmp {shlex.quote(path)} >{shlex.quote(path)}.djpeg.bmp",
+                       shell=True, check=True, timeout=60)
+        return magick_rgb(path + ".djpeg.bmp")
+    if case.ref != "-":
+        return magick_rgb(path, *["-auto-orient"][:case.ref == "im-orient"])
+
+
+if __name__ == "__main__" and sys.argv[1:2] == ["seeds"]:
+    # harness.py seeds DIR: the rows marked seed, in the folder of their reader in DIR.
+    for case in picture_cases("seed"):
+        extension = os.path.splitext(case.name)[1].lower()
+        folder = os.path.join(sys.argv[2], {".bmp": "Bmp", ".dib": "Bmp", ".pcx": "Pcx", ".tga": "Targa"}.get(
+            extension, "Jpeg"))
+        os.makedirs(folder, exist_ok=True)
+        make_case_file(case, folder)
