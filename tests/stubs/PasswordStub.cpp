@@ -107,16 +107,11 @@ extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND hWnd)
     // The "dialog": a modal loop that keeps the saver's messages flowing.
     if (control.bClose)
         PostMessageA(hWnd, WM_CLOSE, 0, 0);
-    const DWORD dwStart = GetTickCount();
-    while (GetTickCount() - dwStart < control.dwHoldMs)
+    for (const DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < control.dwHoldMs; Sleep(5))
     {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        {
-            TranslateMessage(&msg);
             DispatchMessageA(&msg);
-        }
-        Sleep(5);
     }
     if (control.bClose)
         PostMessageA(hWnd, WM_CLOSE, 0, 0);

@@ -20,9 +20,7 @@
 static inline void StubLog(const char* pszFormat, ...)
 {
     const char* pszPath = std::getenv("VISTEL_STUB_LOG");
-    if (pszPath == nullptr)
-        return;
-    FILE* pFile = std::fopen(pszPath, "a");
+    FILE* pFile = pszPath != nullptr ? std::fopen(pszPath, "a") : nullptr;
     if (pFile == nullptr)
         return;
     va_list args;
@@ -35,7 +33,7 @@ static inline void StubLog(const char* pszFormat, ...)
 
 struct StubControl
 {
-    BOOL bAccept = FALSE;
+    BOOL bAccept = TRUE;
     DWORD dwHoldMs = 0;
     BOOL bClose = FALSE;
 };
@@ -44,21 +42,16 @@ static inline StubControl ReadStubControl()
 {
     StubControl control;
     const char* pszPath = std::getenv("VISTEL_STUB_CONTROL");
-    control.bAccept = pszPath == nullptr;
     FILE* pFile = pszPath != nullptr ? std::fopen(pszPath, "r") : nullptr;
     if (pFile == nullptr)
         return control;
-    char szWord[64];
-    while (std::fscanf(pFile, "%63s", szWord) == 1)
-    {
-        if (std::strcmp(szWord, "accept") == 0)
-            control.bAccept = TRUE;
-        else if (std::strncmp(szWord, "hold=", 5) == 0)
-            control.dwHoldMs = static_cast<DWORD>(std::strtoul(szWord + 5, nullptr, 10));
-        else if (std::strcmp(szWord, "close") == 0)
-            control.bClose = TRUE;
-    }
+    char szWords[256] = "";
+    szWords[std::fread(szWords, 1, sizeof(szWords) - 1, pFile)] = '\0';
     std::fclose(pFile);
+    const char* pszHold = std::strstr(szWords, "hold=");
+    control.bAccept = std::strstr(szWords, "accept") != nullptr;
+    control.dwHoldMs = pszHold != nullptr ? static_cast<DWORD>(std::strtoul(pszHold + 5, nullptr, 10)) : 0;
+    control.bClose = std::strstr(szWords, "close") != nullptr;
     return control;
 }
 
