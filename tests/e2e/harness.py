@@ -1,8 +1,7 @@
 """Runs the real saver under Wine on the test run's X server and looks at it.
 
-The environment comes from scripts/test.sh: DISPLAY (a 24-bit Xvfb),
-VISTEL_DISPLAY8 (an 8-bit one), WINEPREFIX with a running wineserver, and
-VISTEL_BUILD / VISTEL_SOURCE from CTest.
+From scripts/test.sh: DISPLAY (a 24-bit Xvfb), VISTEL_DISPLAY8 (an 8-bit
+one), WINEPREFIX with a running wineserver; VISTEL_BUILD / VISTEL_SOURCE from CTest.
 """
 
 import os
@@ -13,15 +12,12 @@ import time
 import unittest
 
 WINE = "/usr/lib/wine/wine64"
-BUILD = os.environ["VISTEL_BUILD"]
-SOURCE = os.environ["VISTEL_SOURCE"]
+BUILD, SOURCE = os.environ["VISTEL_BUILD"], os.environ["VISTEL_SOURCE"]
 SAVER = os.path.join(BUILD, "Vistel.scr")
-PROBE = os.path.join(BUILD, "tests", "probe.exe")
-RECORDER = os.path.join(BUILD, "tests", "recorder.exe")
+PROBE, RECORDER = (os.path.join(BUILD, "tests", name) for name in ("probe.exe", "recorder.exe"))
 STUBS = os.path.join(BUILD, "tests", "stubs")
 WINDOWS_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows")
-SAVER_CLASS = "WindowsScreenSaverClass"
-DIALOG_CLASS = "#32770"
+SAVER_CLASS, DIALOG_CLASS = "WindowsScreenSaverClass", "#32770"
 SETTINGS_TITLE = "Vistel - The JPEG/BMP Screen Saver"
 # Copies under these names run as unmanaged windows: a full-screen window
 # then ends at once instead of after Wine's two-second wait for a window
@@ -29,12 +25,9 @@ SETTINGS_TITLE = "Vistel - The JPEG/BMP Screen Saver"
 FAST, FAST98 = "VistelFast.scr", "Vistel98.scr"
 WM_CLOSE, WM_SYSCOMMAND, SC_CLOSE = 0x0010, 0x0112, 0xF060
 IDOK, IDCANCEL = 1, 2
-
 # Generous bounds: a loaded two-core machine may be slow, never this slow.
-START_TIMEOUT = 20.0
-EXIT_TIMEOUT = 20.0
-# How long a saver that must stay open is watched after an input.
-SETTLE = 1.0
+START_TIMEOUT = EXIT_TIMEOUT = 20.0
+SETTLE = 1.0  # how long a saver that must stay open is watched after an input
 
 
 def winpath(path):
@@ -43,20 +36,16 @@ def winpath(path):
 
 
 def wine_env(extra=None, display=None):
-    env = dict(os.environ)
-    if display:
-        env["DISPLAY"] = display
-    env.update(extra or {})
-    return env
+    return {**os.environ, **({"DISPLAY": display} if display else {}), **(extra or {})}
 
 
 def probe(*args, display=None, check=True):
     """Runs tests/tools/probe.cpp; returns its output lines."""
-    # Standard error is not read: Wine services it starts may keep it open.
     for attempt in (1, 2):
+        # Standard error is not read: Wine services it starts may keep it open.
         result = subprocess.run([WINE, PROBE, *map(str, args)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                 text=True, errors="replace", timeout=60, env=wine_env(display=display))
-        # A probe that only looks is run once more if it could not run (seen on a loaded machine).
+        # A probe that only looks is run again if it could not run (seen on a loaded machine).
         if result.returncode == 0 or result.stdout or args[0] not in ("info", "item", "text", "cursor", "windows"):
             break
     if check and result.returncode != 0:
@@ -65,8 +54,7 @@ def probe(*args, display=None, check=True):
 
 
 def probe_value(*args, **kwargs):
-    lines = probe(*args, **kwargs)
-    return lines[0] if lines else ""
+    return (probe(*args, **kwargs) or [""])[0]
 
 
 def info(hwnd):
@@ -78,26 +66,18 @@ def rect(hwnd):
     return tuple(map(int, info(hwnd)["rect"].split()))
 
 
-def cursor():
-    """The shown cursor's handle, 0 for none."""
-    return probe_value("cursor")
-
-
 def wait_window(cls, title, timeout=START_TIMEOUT, parent=None, display=None):
     """The window (a child of parent when given), once it exists; 0 if it never does."""
-    lines = probe("wait", cls, title, int(timeout * 1000), *([parent] if parent else []), display=display,
-                  check=False)
-    return int(lines[0]) if lines else 0
+    args = ("wait", cls, title, int(timeout * 1000), *([parent] if parent else []))
+    return int(probe_value(*args, display=display, check=False) or 0)
 
 
 def wait_until(condition, timeout=START_TIMEOUT, interval=0.1):
     """The first true result of condition(), or the last false one when the time is up."""
     deadline = time.monotonic() + timeout
-    while True:
-        result = condition()
-        if result or time.monotonic() > deadline:
-            return result
+    while not (result := condition()) and time.monotonic() < deadline:
         time.sleep(interval)
+    return result
 
 
 def wait_front(cls, title, timeout=START_TIMEOUT):
@@ -125,7 +105,7 @@ def item(dialog, control_id):
 
 
 def text(hwnd):
-    """The text of a window as its own process gives it (line breaks as \\n)."""
+    """The text of a window as its own process gives it."""
     return probe_value("text", hwnd).replace("\\n", "\n")
 
 
@@ -135,7 +115,7 @@ def xdo(*args, display=None):
 
 
 def point_at(hwnd, dx=None, dy=None):
-    """Moves the pointer over a window: its middle, or (dx, dy) from its top left.
+    """The pointer over a window: its middle, or (dx, dy) from its top left.
     With no window manager keys go to the window under the pointer."""
     left, top, right, bottom = rect(hwnd)
     xdo("mousemove", left + (dx if dx is not None else (right - left) // 2),
@@ -150,20 +130,16 @@ def click(hwnd, dx=None, dy=None):
 def wine(*args, check=True):
     """Runs a Wine tool such as reg to its end (twice if it fails: the tool is not under test)."""
     for attempt in (1, 2):
-        result = subprocess.run([WINE, *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                env=wine_env(), timeout=60)
-        if result.returncode == 0 or not check:
+        code = subprocess.run([WINE, *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(),
+                              timeout=60).returncode
+        if code == 0 or not check:
             return
-    raise AssertionError(f"wine {' '.join(args)} failed with {result.returncode}")
-
-
-def app_default(program, subkey, name, value):
-    wine("reg", "add", f"HKCU\\Software\\Wine\\AppDefaults\\{program}{subkey}", "/v", name, "/d", value, "/f")
+    raise AssertionError(f"wine {' '.join(args)} failed with {code}")
 
 
 def set_windows_version(program, version):
     """Makes Wine report another Windows version to one program (by file name)."""
-    app_default(program, "", "Version", version)
+    wine("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\" + program, "/v", "Version", "/d", version, "/f")
 
 
 def set_password_flag(value):
@@ -175,8 +151,7 @@ def set_password_flag(value):
         wine("reg", "add", key, "/v", "ScreenSaveUsePassword", "/t", "REG_DWORD", "/d", str(value), "/f")
 
 
-def settings_path():
-    return os.path.join(WINDOWS_DIR, "Vistel.ini")
+SETTINGS = os.path.join(WINDOWS_DIR, "Vistel.ini")
 
 
 def write_settings(folder=None, speed=None, random=None, color=None):
@@ -184,21 +159,20 @@ def write_settings(folder=None, speed=None, random=None, color=None):
     lines = ["[Vistel]"] + [f"{key}={value}" for key, value in (
         ("Speed", speed), ("ImagePath", folder and winpath(folder)), ("RandomImage", random),
         ("BackColor", color and color[0] | color[1] << 8 | color[2] << 16)) if value is not None]
-    with open(settings_path(), "w") as ini:
+    with open(SETTINGS, "w") as ini:
         ini.write("\r\n".join(lines) + "\r\n")
 
 
 def remove_settings():
-    if os.path.exists(settings_path()):
-        os.remove(settings_path())
+    if os.path.exists(SETTINGS):
+        os.remove(SETTINGS)
 
 
 def settings_file():
     """The bytes of the prefix's Vistel.ini, None when there is none."""
-    if not os.path.exists(settings_path()):
-        return None
-    with open(settings_path(), "rb") as ini:
-        return ini.read()
+    if os.path.exists(SETTINGS):
+        with open(SETTINGS, "rb") as ini:
+            return ini.read()
 
 
 class Screen:
@@ -207,11 +181,10 @@ class Screen:
     def __init__(self, display=None):
         xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True,
                              env=wine_env(display=display), timeout=60).stdout
-        size = subprocess.run(["/usr/bin/convert", "xwd:-", "-format", "%w %h", "info:"], input=xwd,
-                              capture_output=True, check=True, timeout=60)
-        self.width, self.height = map(int, size.stdout.split())
-        self.data = subprocess.run(["/usr/bin/convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd,
-                                   capture_output=True, check=True, timeout=60).stdout
+        convert = lambda *args: subprocess.run(["/usr/bin/convert", "xwd:-", *args], input=xwd,
+                                               capture_output=True, check=True, timeout=60).stdout
+        self.width, self.height = map(int, convert("-format", "%w %h", "info:").split())
+        self.data = convert("-depth", "8", "rgb:-")
 
     def pixel(self, x, y):
         at = 3 * (y * self.width + x)
@@ -223,18 +196,16 @@ class Saver:
     that Windows command line (the probe passes the exit code on)."""
 
     def __init__(self, args, program=SAVER, env=None, display=None, command_line=None):
-        self.display = display
+        self.display, self.hwnd = display, 0
         command = [WINE, PROBE, "run", command_line] if command_line is not None else [WINE, program, *args]
         self.process = subprocess.Popen(command, env=wine_env(env, display), stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
-        self.hwnd = 0
 
     def wait_window(self, title="Screen Saver", timeout=START_TIMEOUT, parent=None):
         self.hwnd = wait_window(SAVER_CLASS, title, timeout, parent, display=self.display)
         if not self.hwnd:
             raise AssertionError(f"no saver window titled {title!r} appeared (exit code {self.process.poll()})")
-        if parent is None:
-            # Input reaches the saver once it is in front.
+        if parent is None:  # input reaches the saver once it is in front
             wait_until(lambda: info(self.hwnd).get("foreground") == "1", timeout, 0.05)
             time.sleep(0.2)
         return self.hwnd
@@ -266,9 +237,9 @@ class Host:
     """A top-level window of the probe that hosts a preview or owns a dialog."""
 
     def __init__(self, width=152, height=112, command=None):
-        command = command or [PROBE, "host", str(width), str(height)]
-        self.process = subprocess.Popen([WINE, *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        text=True, errors="replace", env=wine_env())
+        self.process = subprocess.Popen([WINE, *(command or [PROBE, "host", str(width), str(height)])],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                        errors="replace", env=wine_env())
         self.hwnd = int(self.process.stdout.readline())
 
     def messages(self):
@@ -302,37 +273,35 @@ class SaverTestCase(unittest.TestCase):
         shutil.rmtree(self.scratch, ignore_errors=True)
 
     def start(self, args, **kwargs):
-        saver = Saver(args, **kwargs)
-        self.savers.append(saver)
-        return saver
+        self.savers.append(Saver(args, **kwargs))
+        return self.savers[-1]
 
     def host(self, *args):
-        host = Host(*args)
-        self.hosts.append(host)
-        return host
+        self.hosts.append(Host(*args))
+        return self.hosts[-1]
 
     def install(self, name="Vistel.scr", source=SAVER, stubs=()):
         """Copies a saver into the scratch folder under a name, with stub DLLs beside it."""
         target = os.path.join(self.scratch, name)
         shutil.copy(source, target)
         if os.path.basename(name) in (FAST, FAST98):
-            app_default(name, "\\X11 Driver", "Managed", "N")
+            wine("reg", "add", f"HKCU\\Software\\Wine\\AppDefaults\\{os.path.basename(name)}\\X11 Driver", "/v",
+                 "Managed", "/d", "N", "/f")
         for stub in stubs:
             shutil.copy(os.path.join(STUBS, stub), self.scratch)
         return target
 
-    def open_dialog(self, args=(), env=None):
-        """Starts the saver's settings dialog and points at it; returns the saver.
-        No owner by default: with /c the owner would be whatever window a test before left in front."""
-        self.saver = self.start(list(args), env=env)
+    def open_dialog(self, args=(), env=None, fast=True):
+        """Starts the settings dialog and points at it. No owner by default:
+        with /c it would be whatever window a test before left in front.
+        Unmanaged (fast), a message box of the dialog does not come to the front."""
+        self.saver = self.start(list(args), program=self.install(FAST) if fast else SAVER, env=env)
         self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
-        self.assertTrue(self.dialog, f"the settings dialog did not open: {self.dialog_trouble()}")
+        if not self.dialog:
+            hwnd = wait_window(DIALOG_CLASS, SETTINGS_TITLE, 0)
+            self.fail(f"the settings dialog did not open: exit code {self.saver.process.poll()}, "
+                      f"dialog {hwnd} {hwnd and info(hwnd)}, foreground {probe_value('foreground')}")
         point_at(self.dialog)
-        return self.saver
-
-    def dialog_trouble(self):
-        hwnd = wait_window(DIALOG_CLASS, SETTINGS_TITLE, 0)
-        return f"saver exit code {self.saver.process.poll()}, dialog {hwnd} {info(hwnd) if hwnd else ''}"
 
     def escape(self, code=2):
         """Escape in the settings dialog; the saver ends with code."""

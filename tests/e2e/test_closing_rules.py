@@ -4,7 +4,7 @@ full-screen saver and on the preview."""
 import os
 import unittest
 
-from harness import (FAST, SAVER_CLASS, SaverTestCase, Screen, cursor, info, post, probe, probe_value,
+from harness import (FAST, SAVER_CLASS, SaverTestCase, Screen, info, post, probe, probe_value,
                      rect, run_to_end, wait_window, xdo)
 
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x10000000, 0x8
@@ -41,7 +41,7 @@ class Inputs(SaverTestCase):
         self.assertEqual((facts["class"], facts["rect"], facts["foreground"]), (SAVER_CLASS, "0 0 800 600", "1"))
         self.assertEqual(int(facts["style"], 16) & (WS_POPUP | WS_VISIBLE), WS_POPUP | WS_VISIBLE)
         self.assertTrue(int(facts["exstyle"], 16) & WS_EX_TOPMOST)
-        self.assertEqual(cursor(), "0", "the saver shows a cursor")
+        self.assertEqual(probe_value("cursor"), "0", "the saver shows a cursor")
         screen = Screen()
         for x, y in ((0, 0), (799, 0), (400, 300), (0, 599), (799, 599)):
             self.assertEqual(screen.pixel(x, y), (0, 0, 0), f"pixel {x},{y}")

@@ -8,8 +8,8 @@ import subprocess
 import time
 import unittest
 
-from harness import (DIALOG_CLASS, IDOK, RECORDER, WINE, SaverTestCase, Screen, click, cursor, info, item,
-                     point_at, probe, rect, text, wait_front, wait_until, wine, wine_env, winpath, xdo)
+from harness import (DIALOG_CLASS, IDOK, RECORDER, WINE, SaverTestCase, Screen, click, info, item,
+                     point_at, probe, probe_value, rect, text, wait_front, wait_until, wine, wine_env, winpath, xdo)
 
 TARGETS = {1006: "https://vistel.example/", 1007: "https://corvane.example/", 1008: "mailto:vistel@corvane.example"}
 BLUE = (0, 0, 255)
@@ -45,7 +45,7 @@ class Links(SaverTestCase):
         recorder = f'"{winpath(RECORDER)}"'
         self.register(recorder + ' "%1"')
         self.record = os.path.join(self.scratch, "opened.txt")
-        self.open_dialog(env={"VISTEL_RECORD": winpath(self.record)})
+        self.open_dialog(env={"VISTEL_RECORD": winpath(self.record)}, fast=False)
 
         screen = Screen()
         for control_id in TARGETS:
@@ -56,7 +56,7 @@ class Links(SaverTestCase):
 
         left, top, right, bottom = rect(self.dialog)
         xdo("mousemove", left + 5, bottom - 5)
-        arrow = wait_until(cursor)
+        arrow = wait_until(lambda: probe_value("cursor"))
         for control_id in (1006, 1008):
             point_at(item(self.dialog, control_id))
 
@@ -65,7 +65,7 @@ class Links(SaverTestCase):
                          if cls == "tooltips_class32" and visible == "1"]
                 return shown and text(shown[0]) == TARGETS[control_id]
             self.assertTrue(wait_until(tip, timeout=10), f"no tooltip names {TARGETS[control_id]}")
-            self.assertNotIn(cursor(), ("0", arrow), "no hand cursor")
+            self.assertNotIn(probe_value("cursor"), ("0", arrow), "no hand cursor")
 
         for count, control_id in enumerate(TARGETS, 1):
             click(item(self.dialog, control_id))

@@ -4,11 +4,10 @@ other platforms."""
 
 import os
 import shutil
-import time
 import unittest
 
-from harness import (BUILD, FAST, FAST98, SC_CLOSE, STUBS, WM_SYSCOMMAND, SaverTestCase, cursor, post, probe, probe_value,
-                     run_to_end, send, set_password_flag, set_windows_version, winpath, xdo)
+from harness import (BUILD, FAST, FAST98, SC_CLOSE, STUBS, WM_SYSCOMMAND, SaverTestCase, post, probe, probe_value,
+                     run_to_end, send, set_password_flag, set_windows_version, wait_until, winpath, xdo)
 
 EXIT_FAILED = 255  # -1 as the shell sees it
 
@@ -39,10 +38,7 @@ class Passwords(SaverTestCase):
             return [line for line in log.read().splitlines() if line.startswith(prefix)]
 
     def wait_logged(self, line):
-        deadline = time.monotonic() + 20
-        while line not in self.logged():
-            self.assertLess(time.monotonic(), deadline, f"the stand-in never logged {line!r}: {self.logged()}")
-            time.sleep(0.05)
+        self.assertTrue(wait_until(lambda: line in self.logged()), f"never logged {line!r}: {self.logged()}")
 
     def start_saver(self, name=FAST98, stubs=("PASSWORD.CPL",)):
         saver = self.start(["/s"], program=self.install(name, stubs=stubs), env=self.env)
@@ -96,7 +92,7 @@ class Passwords(SaverTestCase):
         self.wait_logged("answer refuse")
         self.assertTrue(saver.stays())
         self.assertEqual(len(self.logged("verify")), 1)
-        self.assertEqual(cursor(), "0")
+        self.assertEqual(probe_value("cursor"), "0")
         # The reference point is where the cursor was at the refusal.
         xdo("mousemove", 502, 302)
         self.assertTrue(saver.stays())

@@ -6,9 +6,9 @@ import os
 import pwd
 import unittest
 
-from harness import (DIALOG_CLASS, IDCANCEL, IDOK, SETTINGS_TITLE, WINDOWS_DIR, SaverTestCase, Screen, click, info, item, probe,
-                     rect, remove_settings, send, settings_file, text, wait_front, wait_until, winpath, write_settings,
-                     xdo)
+from harness import (DIALOG_CLASS, IDCANCEL, IDOK, SETTINGS_TITLE, WINDOWS_DIR, SaverTestCase, Screen, click, info,
+                     item, probe, rect, remove_settings, send, settings_file, text, wait_front, wait_until, winpath,
+                     write_settings, xdo)
 
 IDC_BACKGROUND, IDC_IMAGEPATH, IDC_BROWSE = 1000, 1003, 1004
 IDC_SPEEDTEXT, IDC_SPEEDSPIN, IDC_RANDOM = 1013, 1014, 1015
@@ -155,7 +155,7 @@ class SettingsDialog(SaverTestCase):
         for folder in blocked:
             os.makedirs(folder)
         self.addCleanup(lambda: [os.rmdir(folder) for folder in reversed(made)])
-        self.open_dialog()
+        self.open_dialog(fast=False)
         click(self.control(IDOK))
         box = wait_front(DIALOG_CLASS, "Vistel")
         self.assertTrue(box, "no message box")
