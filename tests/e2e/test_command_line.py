@@ -23,7 +23,8 @@ class CommandLines(SaverTestCase):
                 kind, *expected = result.split()
                 host = self.host() if kind == "preview" else owner
                 command = line.encode("latin-1").decode("unicode_escape").format(host=host.hwnd, **names)
-                probe("front", other.hwnd)
+                if kind == "dialog":
+                    probe("front", other.hwnd)
                 saver = self.start([], command_line=command)
                 if kind == "exit":
                     self.assertEqual(saver.wait(), int(expected[0]) & 0xFF)

@@ -27,9 +27,13 @@ class SettingsDialog(SaverTestCase):
         remove_settings()
         self.addCleanup(remove_settings)
         self.photos = os.path.join(self.scratch, "Photos")
+        self.controls = {}
 
     def control(self, control_id):
-        return item(self.dialog, control_id)
+        key = (self.dialog, control_id)
+        if key not in self.controls:
+            self.controls[key] = item(*key)
+        return self.controls[key]
 
     def shown(self):
         """The speed text, spin position, check box and folder shown."""
@@ -40,7 +44,9 @@ class SettingsDialog(SaverTestCase):
         """Clicks an arrow of the spin; returns the text it leads to."""
         spin = self.control(IDC_SPEEDSPIN)
         before = send(spin, UDM_GETPOS) & 0xFFFF
-        click(spin, dy=4 if arrow == "up" else rect(spin)[3] - rect(spin)[1] - 5)
+        left, top, right, bottom = rect(spin)
+        xdo("mousemove", (left + right) // 2, top + 4 if arrow == "up" else bottom - 5)
+        xdo("click", 1)
         wait_until(lambda: send(spin, UDM_GETPOS) & 0xFFFF != before, timeout=1.5)  # unless at an end
         return text(self.control(IDC_SPEEDTEXT))
 
