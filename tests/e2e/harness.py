@@ -305,6 +305,9 @@ class SaverTestCase(unittest.TestCase):
             shutil.copy(os.path.join(STUBS, stub), self.scratch)
         return target
 
+    def assert_closes(self, saver, code=0):
+        self.assertEqual(saver.wait(), code)
+
     def open_dialog(self, args=(), env=None, fast=True):
         """Starts the settings dialog and points at it. No owner by default:
         with /c it would be whatever window a test before left in front.
