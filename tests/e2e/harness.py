@@ -1,8 +1,7 @@
 """Runs the real saver under Wine on the test run's X server and looks at it.
 
-The environment comes from scripts/test.sh: DISPLAY (a 24-bit Xvfb),
-VISTEL_DISPLAY8 (an 8-bit one), WINEPREFIX with a running wineserver, and
-VISTEL_BUILD / VISTEL_SOURCE from CTest.
+From scripts/test.sh: DISPLAY (a 24-bit Xvfb), VISTEL_DISPLAY8 (an 8-bit
+one), WINEPREFIX with a running wineserver; VISTEL_BUILD / VISTEL_SOURCE from CTest.
 """
 
 import os
@@ -13,38 +12,23 @@ import time
 import unittest
 
 WINE = "/usr/lib/wine/wine64"
-BUILD = os.environ["VISTEL_BUILD"]
-SOURCE = os.environ["VISTEL_SOURCE"]
+BUILD, SOURCE = os.environ["VISTEL_BUILD"], os.environ["VISTEL_SOURCE"]
 SAVER = os.path.join(BUILD, "Vistel.scr")
-PROBE = os.path.join(BUILD, "tests", "probe.exe")
+PROBE, RECORDER = (os.path.join(BUILD, "tests", name) for name in ("probe.exe", "recorder.exe"))
 STUBS = os.path.join(BUILD, "tests", "stubs")
 WINDOWS_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows")
-
-SAVER_CLASS = "WindowsScreenSaverClass"
-
-# Messages the tests post.
-WM_SETTEXT = 0x000C
-WM_CLOSE = 0x0010
-WM_ACTIVATEAPP = 0x001C
-WM_CONTEXTMENU = 0x007B
-WM_HELP = 0x0053
-WM_KEYUP = 0x0101
-WM_SYSCOMMAND = 0x0112
-WM_LBUTTONUP = 0x0202
-WM_LBUTTONDBLCLK = 0x0203
-WM_RBUTTONUP = 0x0205
-WM_MOUSEWHEEL = 0x020A
-WM_POWERBROADCAST = 0x0218
-SC_CLOSE = 0xF060
-SC_NEXTWINDOW = 0xF040
-SC_PREVWINDOW = 0xF050
-SC_SCREENSAVE = 0xF140
-
+SAVER_CLASS, DIALOG_CLASS = "WindowsScreenSaverClass", "#32770"
+SETTINGS_TITLE = "Vistel - The JPEG/BMP Screen Saver"
+# Copies under these names run as unmanaged windows: a full-screen window
+# then ends at once instead of after Wine's two-second wait for a window
+# manager. Never for the picture tests: it spoils the 8-bit screen's palette.
+FAST, FAST98 = "VistelFast.scr", "Vistel98.scr"
+UNMANAGED = set()  # those this process has set up
+WM_CLOSE, WM_SYSCOMMAND, SC_CLOSE = 0x0010, 0x0112, 0xF060
+IDOK, IDCANCEL = 1, 2
 # Generous bounds: a loaded two-core machine may be slow, never this slow.
-START_TIMEOUT = 20.0
-EXIT_TIMEOUT = 20.0
-# How long a saver that must stay open is watched after an input.
-SETTLE = 1.0
+START_TIMEOUT = EXIT_TIMEOUT = 20.0
+SETTLE = 1.0  # how long a saver that must stay open is watched after an input
 
 
 def winpath(path):
@@ -53,27 +37,17 @@ def winpath(path):
 
 
 def wine_env(extra=None, display=None):
-    env = dict(os.environ)
-    if display:
-        env["DISPLAY"] = display
-    env.update(extra or {})
-    return env
-
-
-READ_ONLY_PROBES = ("find", "info", "children", "windows", "item", "text", "cursor", "foreground")
+    return {**os.environ, **({"DISPLAY": display} if display else {}), **(extra or {})}
 
 
 def probe(*args, display=None, check=True):
-    """Runs the probe tool; returns its output lines."""
-    # Only standard output is read: a Wine program's standard error can stay
-    # open in processes it starts, and waiting for its end costs a second.
-    # Window texts and class names arrive in the ANSI code page, not UTF-8.
+    """Runs tests/tools/probe.cpp; returns its output lines."""
     for attempt in (1, 2):
+        # Standard error is not read: Wine services it starts may keep it open.
         result = subprocess.run([WINE, PROBE, *map(str, args)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                 text=True, errors="replace", timeout=60, env=wine_env(display=display))
-        # A command that only looks is run once more when the probe could not
-        # run (seen once on a loaded machine); the probe itself is not under test.
-        if result.returncode == 0 or result.stdout or args[0] not in READ_ONLY_PROBES:
+        # A probe that only looks is run again if it could not run (seen on a loaded machine).
+        if result.returncode == 0 or result.stdout or args[0] not in ("info", "item", "text", "cursor", "windows"):
             break
     if check and result.returncode != 0:
         raise AssertionError(f"probe {' '.join(map(str, args))} failed with {result.returncode}")
@@ -81,35 +55,39 @@ def probe(*args, display=None, check=True):
 
 
 def probe_value(*args, **kwargs):
-    lines = probe(*args, **kwargs)
-    return lines[0] if lines else ""
+    return (probe(*args, **kwargs) or [""])[0]
 
 
-def window_info(hwnd):
-    info = {}
-    for line in probe("info", hwnd, check=False):
-        key, _, value = line.partition("=")
-        info[key] = value
-    return info
+def info(hwnd):
+    """key=value facts about a window (exists=0 when it is gone)."""
+    return dict(line.split("=", 1) for line in probe("info", hwnd, check=False))
+
+
+def rect(hwnd):
+    return tuple(map(int, info(hwnd)["rect"].split()))
 
 
 def wait_window(cls, title, timeout=START_TIMEOUT, parent=None, display=None):
     """The window (a child of parent when given), once it exists; 0 if it never does."""
-    extra = [parent] if parent else []
-    lines = probe("wait", cls, title, int(timeout * 1000), *extra, display=display, check=False)
-    return int(lines[0]) if lines else 0
+    args = ("wait", cls, title, int(timeout * 1000), *([parent] if parent else []))
+    return int(probe_value(*args, display=display, check=False) or 0)
 
 
-def find_window(cls, title, parent=None, display=None):
-    extra = [parent] if parent else []
-    return int(probe_value("find", cls, title, *extra, display=display))
+def wait_until(condition, timeout=START_TIMEOUT, interval=0.1):
+    """The first true result of condition(), or the last false one when the time is up."""
+    deadline = time.monotonic() + timeout
+    while not (result := condition()) and time.monotonic() < deadline:
+        time.sleep(interval)
+    return result
 
 
-def point_at(hwnd, display=None):
-    """Moves the pointer over the middle of a window. With no window manager
-    the X server sends key presses to the window under the pointer."""
-    left, top, right, bottom = map(int, window_info(hwnd)["rect"].split())
-    xdo("mousemove", (left + right) // 2, (top + bottom) // 2, display=display)
+def wait_front(cls, title, timeout=START_TIMEOUT):
+    """A top-level window once it is in front and takes input; 0 if it never is."""
+    hwnd = wait_window(cls, title, timeout)
+    if hwnd and wait_until(lambda: info(hwnd).get("foreground") == "1", timeout):
+        time.sleep(0.3)  # in front is not yet drawn on the X screen
+        return hwnd
+    return 0
 
 
 def post(hwnd, message, wparam=0, lparam=0):
@@ -120,63 +98,85 @@ def send(hwnd, message, wparam=0, lparam=0):
     return int(probe_value("send", hwnd, message, wparam, lparam))
 
 
+def item(dialog, control_id):
+    hwnd = int(probe_value("item", dialog, control_id))
+    if not hwnd:
+        raise AssertionError(f"window {dialog} has no control {control_id}")
+    return hwnd
+
+
+def text(hwnd):
+    """The text of a window as its own process gives it."""
+    return probe_value("text", hwnd).replace("\\n", "\n")
+
+
 def xdo(*args, display=None):
     subprocess.run(["xdotool", *map(str, args)], check=True, env=wine_env(display=display),
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def wine(*args, display=None):
-    """Runs a Wine tool such as reg to its end (a second time if the first
-    run fails: the tool itself is not under test)."""
+def point_at(hwnd, dx=None, dy=None):
+    """The pointer over a window: its middle, or (dx, dy) from its top left.
+    With no window manager keys go to the window under the pointer."""
+    left, top, right, bottom = rect(hwnd)
+    xdo("mousemove", left + (dx if dx is not None else (right - left) // 2),
+        top + (dy if dy is not None else (bottom - top) // 2))
+
+
+def click(hwnd, dx=None, dy=None):
+    point_at(hwnd, dx, dy)
+    xdo("click", 1)
+
+
+def wine(*args, check=True):
+    """Runs a Wine tool such as reg to its end (twice if it fails: the tool is not under test)."""
     for attempt in (1, 2):
-        result = subprocess.run([WINE, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                                errors="replace", env=wine_env(display=display), timeout=60)
-        if result.returncode == 0:
+        code = subprocess.run([WINE, *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(),
+                              timeout=60).returncode
+        if code == 0 or not check:
             return
-    raise AssertionError(f"wine {' '.join(args)} failed with {result.returncode}: {result.stdout}")
+    raise AssertionError(f"wine {' '.join(args)} failed with {code}")
 
 
 def set_windows_version(program, version):
     """Makes Wine report another Windows version to one program (by file name)."""
-    key = "HKCU\\Software\\Wine\\AppDefaults\\" + program
-    wine("reg", "add", key, "/v", "Version", "/d", version, "/f")
+    wine("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\" + program, "/v", "Version", "/d", version, "/f")
 
 
 def set_password_flag(value):
     """Sets or (value None) removes the user's screen-saver password flag."""
     key = "HKCU\\Control Panel\\Desktop"
     if value is None:
-        subprocess.run([WINE, "reg", "delete", key, "/v", "ScreenSaveUsePassword", "/f"],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(), timeout=60)
+        wine("reg", "delete", key, "/v", "ScreenSaveUsePassword", "/f", check=False)
     else:
         wine("reg", "add", key, "/v", "ScreenSaveUsePassword", "/t", "REG_DWORD", "/d", str(value), "/f")
 
 
-def saver_running_state():
-    return int(probe_value("running"))
+SETTINGS = os.path.join(WINDOWS_DIR, "Vistel.ini")
 
 
 def write_settings(folder=None, speed=None, random=None, color=None):
     """Writes Vistel.ini in the prefix's Windows directory with the given keys."""
-    lines = ["[Vistel]"]
-    if speed is not None:
-        lines.append(f"Speed={speed}")
-    if folder is not None:
-        lines.append(f"ImagePath={winpath(folder)}")
-    if random is not None:
-        lines.append(f"RandomImage={random}")
-    if color is not None:
-        lines.append(f"BackColor={color[0] | color[1] << 8 | color[2] << 16}")
-    with open(os.path.join(WINDOWS_DIR, "Vistel.ini"), "w") as ini:
+    lines = ["[Vistel]"] + [f"{key}={value}" for key, value in (
+        ("Speed", speed), ("ImagePath", folder and winpath(folder)), ("RandomImage", random),
+        ("BackColor", color and color[0] | color[1] << 8 | color[2] << 16)) if value is not None]
+    with open(SETTINGS, "w") as ini:
         ini.write("\r\n".join(lines) + "\r\n")
 
 
 def remove_settings():
-    path = os.path.join(WINDOWS_DIR, "Vistel.ini")
-    if os.path.exists(path):
-        os.remove(path)
+    if os.path.exists(SETTINGS):
+        os.remove(SETTINGS)
 
 
+def settings_file():
+    """The bytes of the prefix's Vistel.ini, None when there is none."""
+    if os.path.exists(SETTINGS):
+        with open(SETTINGS, "rb") as ini:
+            return ini.read()
+
+
+# For test_slideshow until its picture cases take it over.
 def make_picture(path, width, height, top="red", bottom=None, kind="BMP3"):
     """Writes a picture with ImageMagick: its top half in one colour, its
     bottom half in another, in the file format kind."""
@@ -192,14 +192,12 @@ class Screen:
     """A screenshot of the whole X screen as 8-bit RGB."""
 
     def __init__(self, display=None):
-        env = wine_env(display=display)
-        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True, env=env, timeout=60)
-        size = subprocess.run(["/usr/bin/convert", "xwd:-", "-format", "%w %h", "info:"], input=xwd.stdout,
-                              capture_output=True, check=True, timeout=60)
-        self.width, self.height = map(int, size.stdout.split())
-        rgb = subprocess.run(["/usr/bin/convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd.stdout,
-                             capture_output=True, check=True, timeout=60)
-        self.data = rgb.stdout
+        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True,
+                             env=wine_env(display=display), timeout=60).stdout
+        convert = lambda *args: subprocess.run(["/usr/bin/convert", "xwd:-", *args], input=xwd,
+                                               capture_output=True, check=True, timeout=60).stdout
+        self.width, self.height = map(int, convert("-format", "%w %h", "info:").split())
+        self.data = convert("-depth", "8", "rgb:-")
 
     def pixel(self, x, y):
         at = 3 * (y * self.width + x)
@@ -207,28 +205,21 @@ class Screen:
 
 
 class Saver:
-    """One run of a saver program under Wine."""
+    """One run of a saver program under Wine; with command_line, exactly
+    that Windows command line (the probe passes the exit code on)."""
 
     def __init__(self, args, program=SAVER, env=None, display=None, command_line=None):
-        self.display = display
-        command = [WINE, program, *args]
-        if command_line is not None:
-            # Exactly this Windows command line, program name included; the
-            # probe passes the program's exit code on.
-            command = [WINE, PROBE, "run", command_line]
+        self.display, self.hwnd = display, 0
+        command = [WINE, PROBE, "run", command_line] if command_line is not None else [WINE, program, *args]
         self.process = subprocess.Popen(command, env=wine_env(env, display), stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
-        self.hwnd = 0
 
     def wait_window(self, title="Screen Saver", timeout=START_TIMEOUT, parent=None):
         self.hwnd = wait_window(SAVER_CLASS, title, timeout, parent, display=self.display)
         if not self.hwnd:
             raise AssertionError(f"no saver window titled {title!r} appeared (exit code {self.process.poll()})")
-        if parent is None:
-            # Input reaches the saver once it is shown in front.
-            deadline = time.monotonic() + timeout
-            while window_info(self.hwnd).get("foreground") != "1" and time.monotonic() < deadline:
-                time.sleep(0.05)
+        if parent is None:  # input reaches the saver once it is in front
+            wait_until(lambda: info(self.hwnd).get("foreground") == "1", timeout, 0.05)
             time.sleep(0.2)
         return self.hwnd
 
@@ -249,20 +240,19 @@ class Saver:
             self.process.wait()
 
 
-def run_to_end(args, program=SAVER, env=None, timeout=EXIT_TIMEOUT):
+def run_to_end(args, program=SAVER, env=None):
     """Runs a command line that must end by itself; returns the exit code."""
-    result = subprocess.run([WINE, program, *args], env=wine_env(env), stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL, timeout=timeout)
-    return result.returncode
+    return subprocess.run([WINE, program, *args], env=wine_env(env), stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, timeout=EXIT_TIMEOUT).returncode
 
 
 class Host:
-    """A top-level window of the probe tool that hosts a preview or owns a dialog."""
+    """A top-level window of the probe that hosts a preview or owns a dialog."""
 
     def __init__(self, width=152, height=112, command=None):
-        command = command or [PROBE, "host", str(width), str(height)]
-        self.process = subprocess.Popen([WINE, *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        text=True, errors="replace", env=wine_env())
+        self.process = subprocess.Popen([WINE, *(command or [PROBE, "host", str(width), str(height)])],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                        errors="replace", env=wine_env())
         self.hwnd = int(self.process.stdout.readline())
 
     def messages(self):
@@ -285,10 +275,8 @@ class SaverTestCase(unittest.TestCase):
 
     def setUp(self):
         self.scratch = tempfile.mkdtemp(prefix="vistel-test-")
-        self.savers = []
-        self.hosts = []
-        # A neutral cursor position, away from the corners.
-        xdo("mousemove", 400, 300)
+        self.savers, self.hosts = [], []
+        xdo("mousemove", 400, 300)  # a neutral cursor position, away from the corners
 
     def tearDown(self):
         for saver in self.savers:
@@ -298,19 +286,21 @@ class SaverTestCase(unittest.TestCase):
         shutil.rmtree(self.scratch, ignore_errors=True)
 
     def start(self, args, **kwargs):
-        saver = Saver(args, **kwargs)
-        self.savers.append(saver)
-        return saver
+        self.savers.append(Saver(args, **kwargs))
+        return self.savers[-1]
 
     def host(self, *args):
-        host = Host(*args)
-        self.hosts.append(host)
-        return host
+        self.hosts.append(Host(*args))
+        return self.hosts[-1]
 
     def install(self, name="Vistel.scr", source=SAVER, stubs=()):
         """Copies a saver into the scratch folder under a name, with stub DLLs beside it."""
         target = os.path.join(self.scratch, name)
         shutil.copy(source, target)
+        if os.path.basename(name) in {FAST, FAST98} - UNMANAGED:
+            UNMANAGED.add(os.path.basename(name))
+            wine("reg", "add", f"HKCU\\Software\\Wine\\AppDefaults\\{os.path.basename(name)}\\X11 Driver", "/v",
+                 "Managed", "/d", "N", "/f")
         for stub in stubs:
             shutil.copy(os.path.join(STUBS, stub), self.scratch)
         return target
@@ -318,139 +308,28 @@ class SaverTestCase(unittest.TestCase):
     def assert_closes(self, saver, code=0):
         self.assertEqual(saver.wait(), code)
 
+    def open_dialog(self, args=(), env=None, fast=True):
+        """Starts the settings dialog and points at it. No owner by default:
+        with /c it would be whatever window a test before left in front.
+        Unmanaged (fast), a message box of the dialog does not come to the front."""
+        self.saver = self.start(list(args), program=self.install(FAST) if fast else SAVER, env=env)
+        # Seen once on a loaded machine: the dialog shown but not in front.
+        # Without a window manager nothing would bring it there: as a click would.
+        hwnd = wait_window(DIALOG_CLASS, SETTINGS_TITLE)
+        if hwnd and not wait_until(lambda: info(hwnd).get("foreground") == "1", 5):
+            probe("front", hwnd, check=False)
+        self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
+        if not self.dialog:
+            hwnd = wait_window(DIALOG_CLASS, SETTINGS_TITLE, 0)
+            self.fail(f"the settings dialog did not open: exit code {self.saver.process.poll()}, "
+                      f"dialog {hwnd} {hwnd and info(hwnd)}, foreground {probe_value('foreground')}")
+        point_at(self.dialog)
 
-# ---- Dialogs: controls by id, text, real clicks ----------------------------
-
-BM_CLICK = 0x00F5
-BM_GETCHECK = 0x00F0
-UDM_GETPOS = 0x0468
-IDOK, IDCANCEL = 1, 2
-
-DIALOG_CLASS = "#32770"
-SETTINGS_TITLE = "Vistel - The JPEG/BMP Screen Saver"
-RECORDER = os.path.join(BUILD, "tests", "recorder.exe")
-
-
-def item(dialog, control_id):
-    hwnd = int(probe_value("item", dialog, control_id))
-    if not hwnd:
-        raise AssertionError(f"window {dialog} has no control {control_id}")
-    return hwnd
-
-
-def text(hwnd):
-    """The text of a window as its own process gives it (line breaks as \\n)."""
-    return probe_value("text", hwnd).replace("\\n", "\n")
-
-
-def rect(hwnd):
-    return tuple(map(int, window_info(hwnd)["rect"].split()))
-
-
-def click_at(x, y, display=None):
-    xdo("mousemove", x, y, display=display)
-    xdo("click", 1, display=display)
-
-
-def click(hwnd, dx=None, dy=None):
-    """A real left click on a window: at its middle, or at (dx, dy) from its
-    top left corner."""
-    left, top, right, bottom = rect(hwnd)
-    click_at(left + (dx if dx is not None else (right - left) // 2),
-             top + (dy if dy is not None else (bottom - top) // 2))
-
-
-def wait_until(condition, timeout=START_TIMEOUT, interval=0.1):
-    """The first true result of condition(), or None when the time is up."""
-    deadline = time.monotonic() + timeout
-    while True:
-        result = condition()
-        if result or time.monotonic() > deadline:
-            return result
-        time.sleep(interval)
-
-
-def wait_front(cls, title, timeout=START_TIMEOUT):
-    """A top-level window once it is shown in front and takes input; 0 if it never is."""
-    hwnd = wait_window(cls, title, timeout)
-    if hwnd and wait_until(lambda: window_info(hwnd).get("foreground") == "1", timeout):
-        # Found and in front is not yet drawn on the X screen: give it a moment.
-        time.sleep(0.3)
-        return hwnd
-    return 0
-
-
-def settings_file():
-    """The bytes of the prefix's Vistel.ini, None when there is none."""
-    path = os.path.join(WINDOWS_DIR, "Vistel.ini")
-    if not os.path.exists(path):
-        return None
-    with open(path, "rb") as ini:
-        return ini.read()
-
-
-# ---- The prefix's registered programs --------------------------------------
-
-def class_value(key):
-    """The unnamed value of a key of HKEY_CLASSES_ROOT; None when the key is missing."""
-    result = subprocess.run([WINE, "reg", "query", "HKCR\\" + key, "/ve"], stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, text=True, errors="replace", env=wine_env(), timeout=60)
-    if result.returncode != 0:
-        return None
-    for line in result.stdout.splitlines():
-        if "REG_SZ" in line:
-            return line.split("REG_SZ", 1)[1].strip()
-    return ""
-
-
-class RegisteredClasses:
-    """Sets unnamed values of HKEY_CLASSES_ROOT keys and puts every one back
-    as it was (keys it made are deleted) when closed."""
-
-    def __init__(self):
-        self.saved = []
-
-    def set(self, key, value):
-        if key not in (saved[0] for saved in self.saved):
-            top = key.split("\\")[0]
-            self.saved.append((key, class_value(key), class_value(top) is not None))
-        wine("reg", "add", "HKCR\\" + key, "/ve", "/d", value, "/f")
-
-    def close(self):
-        for key, value, top_existed in reversed(self.saved):
-            if value is not None:
-                wine("reg", "add", "HKCR\\" + key, "/ve", "/d", value, "/f")
-            else:
-                made = key if top_existed else key.split("\\")[0]
-                subprocess.run([WINE, "reg", "delete", "HKCR\\" + made, "/f"], stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, env=wine_env(), timeout=60)
-        self.saved = []
-
-
-# ---- The X server's bell ---------------------------------------------------
-
-class BellWatcher:
-    """Counts the bells rung on the display (the XKB bell events, through xkbevd)."""
-
-    def __init__(self, folder, display=None):
-        self.log = os.path.join(folder, "bells.txt")
-        config = os.path.join(folder, "xkbevd.cfg")
-        with open(config, "w") as cfg:
-            cfg.write(f'Bell() shell "echo bell >> {self.log}"\n')
-        self.process = subprocess.Popen(["xkbevd", "-cfg", config], env=wine_env(display=display),
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # xkbevd listens once it has read its configuration.
-        time.sleep(0.5)
-
-    def count(self):
-        if not os.path.exists(self.log):
-            return 0
-        with open(self.log) as log:
-            return len(log.read().split())
-
-    def close(self):
-        self.process.kill()
-        self.process.wait()
+    def escape(self, code=2):
+        """Escape in the settings dialog; the saver ends with code."""
+        point_at(self.dialog)
+        xdo("key", "Escape")
+        self.assertEqual(self.saver.wait(), code)
 
 
 # Picture cases

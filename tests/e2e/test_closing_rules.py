@@ -1,76 +1,94 @@
-"""What ends the full-screen saver: key and button presses, a mouse move of
-more than 4 pixels, switching away, power events; and what does not."""
+"""The saver's windows and what ends them: every input of inputs.tsv on the
+full-screen saver and on the preview."""
 
+import os
 import unittest
 
-from harness import (SaverTestCase, WM_KEYUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_MOUSEWHEEL, WM_POWERBROADCAST,
-                     WM_RBUTTONUP, post, probe, xdo)
+from harness import (FAST, SAVER_CLASS, SaverTestCase, Screen, info, post, probe, probe_value,
+                     rect, run_to_end, wait_window, xdo)
+
+WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x10000000, 0x8
+WM_CONTEXTMENU = 0x007B
+
+with open(os.path.join(os.path.dirname(__file__), "inputs.tsv")) as table:
+    INPUTS = [line.rstrip("\n").split("\t") for line in table if not line.startswith("#")]
 
 
-class Presses(SaverTestCase):
-    def test_a_key_press_closes(self):
-        saver = self.start(["/s"])
-        saver.wait_window()
-        xdo("key", "a")
-        self.assert_closes(saver)
-
-    def test_a_system_key_press_closes(self):
-        saver = self.start(["/s"])
-        saver.wait_window()
-        xdo("key", "alt")
-        self.assert_closes(saver)
-
-    def test_each_mouse_button_press_closes(self):
-        for button in (1, 2, 3):
-            with self.subTest(button=button):
-                saver = self.start(["/s"])
-                saver.wait_window()
-                xdo("click", button)
-                self.assert_closes(saver)
-
-    def test_releases_double_clicks_and_the_wheel_alone_do_not_close(self):
-        saver = self.start(["/s"])
-        hwnd = saver.wait_window()
-        for message in (WM_KEYUP, WM_LBUTTONUP, WM_RBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEWHEEL):
-            post(hwnd, message)
-        xdo("click", 4)  # a real wheel turn
-        xdo("click", 5)
-        self.assertTrue(saver.stays())
-        xdo("key", "a")
-        self.assert_closes(saver)
-
-
-class MouseMoves(SaverTestCase):
-    def test_a_move_of_four_pixels_stays_and_five_closes(self):
-        saver = self.start(["/s"])
-        saver.wait_window()
-        xdo("mousemove", 402, 302)
-        self.assertTrue(saver.stays())
-        xdo("mousemove", 403, 302)
-        self.assert_closes(saver)
-
-    def test_small_moves_add_up_from_the_reference_point(self):
-        saver = self.start(["/s"])
-        saver.wait_window()
-        for x in (401, 402, 403, 404):
-            xdo("mousemove", x, 300)
-        self.assertTrue(saver.stays())
-        xdo("mousemove", 405, 300)
-        self.assert_closes(saver)
-
-
-class SystemEvents(SaverTestCase):
-    def test_switching_to_another_program_closes(self):
-        saver = self.start(["/s"])
-        saver.wait_window()
+def apply(action, hwnd, x, y):
+    """Gives the input to the window; moves are counted from (x, y)."""
+    verb, *args = action.split()
+    if verb == "key":
+        xdo("key", *args)
+    elif verb == "click":
+        for button in args:
+            xdo("click", button)
+    elif verb == "post":
+        post(hwnd, int(args[0], 16), int(args[1], 0) if args[1:] else 0)
+    elif verb == "moves":
+        for step in args:
+            dx, dy = map(int, step.split(","))
+            xdo("mousemove", x + dx, y + dy)
+    else:
         probe("activate", 500)
-        self.assert_closes(saver)
 
-    def test_a_power_broadcast_closes(self):
-        saver = self.start(["/s"])
+
+class Inputs(SaverTestCase):
+    def test_the_full_screen_window_and_the_inputs_that_leave_it_open(self):
+        program = self.install(FAST)
+        saver = self.start(["/s"], program=program)
         hwnd = saver.wait_window()
-        post(hwnd, WM_POWERBROADCAST, 7)
-        self.assert_closes(saver)
+        facts = info(hwnd)
+        self.assertEqual((facts["class"], facts["rect"], facts["foreground"]), (SAVER_CLASS, "0 0 800 600", "1"))
+        self.assertEqual(int(facts["style"], 16) & (WS_POPUP | WS_VISIBLE), WS_POPUP | WS_VISIBLE)
+        self.assertTrue(int(facts["exstyle"], 16) & WS_EX_TOPMOST)
+        self.assertEqual(probe_value("cursor"), "0", "the saver shows a cursor")
+        screen = Screen()
+        for x, y in ((0, 0), (799, 0), (400, 300), (0, 599), (799, 599)):
+            self.assertEqual(screen.pixel(x, y), (0, 0, 0), f"pixel {x},{y}")
+        self.assertEqual(probe_value("settext", hwnd, "Changed"), "0")
+        self.assertEqual(info(hwnd)["text"], "Screen Saver")
+        # A second saver brings the first to the front and ends.
+        self.assertEqual(run_to_end(["/s"], program=program), 0)
+        self.assertEqual(wait_window(SAVER_CLASS, "Screen Saver", 0), hwnd)
+        self.assertEqual(probe_value("foreground"), str(hwnd))
+
+        for name, action, full_screen, preview in INPUTS:
+            if full_screen == "stays":
+                apply(action, hwnd, 400, 300)
+                self.assertTrue(saver.alive(), f"ended by {name} or an input before it")
+        self.assertTrue(saver.stays())
+        xdo("key", "a")
+        self.assertEqual(saver.wait(), 0)
+
+    def test_each_input_that_ends_the_full_screen_saver(self):
+        program = self.install(FAST)
+        for name, action, full_screen, preview in INPUTS:
+            if full_screen == "ends":
+                with self.subTest(name):
+                    xdo("mousemove", 400, 300)
+                    saver = self.start(["/s"], program=program)
+                    apply(action, saver.wait_window(), 400, 300)
+                    self.assertEqual(saver.wait(), 0)
+
+    def test_the_preview_fills_its_host_which_alone_ends_it(self):
+        host = self.host(152, 112)
+        saver = self.start(["/p", str(host.hwnd)])
+        hwnd = saver.wait_window("Preview", parent=host.hwnd)
+        facts = info(hwnd)
+        self.assertTrue(int(facts["style"], 16) & WS_CHILD)
+        self.assertEqual((facts["client"], facts["rect"]), ("152 112", info(host.hwnd)["rect"]))
+        left, top, right, bottom = rect(hwnd)
+        x, y = (left + right) // 2, (top + bottom) // 2
+        xdo("mousemove", x, y)
+        for name, action, full_screen, preview in INPUTS:
+            if preview == "stays":
+                apply(action, hwnd, x, y)
+        # Help requests are settled and go on to the host with its handle.
+        self.assertEqual(probe_value("help", hwnd), "1")
+        post(hwnd, WM_CONTEXTMENU, hwnd, 5678)
+        self.assertTrue(saver.stays())
+        self.assertIn(f"WM_CONTEXTMENU wparam={host.hwnd} lparam=5678", host.messages())
+        self.assertEqual(saver.wait(), 0)
 
 
 if __name__ == "__main__":
