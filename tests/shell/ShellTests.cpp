@@ -16,6 +16,11 @@ public:
     void LoadSettings() override { s_hooks += AfxGetThread() != nullptr ? "load (framework up) " : "load "; }
     UINT_PTR StartSaver() override { s_hooks += "start "; return 0; }
     void DrawSaver(CDC*) override { s_hooks += "draw "; }
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        s_hooks += message == WM_SYSCOMMAND ? "syscommand " : "";
+        return CScreenSaverWnd::DefWindowProc(message, wParam, lParam);
+    }
 };
 
 static CRecordingSaverWnd s_saverWnd;
@@ -31,16 +36,18 @@ static HWND CreateSaverClassWindow()
                              nullptr);
 }
 
-TEST_CASE("The window bridge brings the framework up for the window's life")
+TEST_CASE("The window bridge brings the framework up for the window's life; no window ends the saver with -1")
 {
     HWND hWnd = CreateSaverClassWindow();
     CHECK((hWnd != nullptr && s_saverWnd.m_hWnd == hWnd && AfxGetThread() != nullptr));
     CHECK(s_hooks == "load (framework up) start ");
     ::DestroyWindow(hWnd);
     CHECK((s_saverWnd.m_hWnd == nullptr && AfxGetThread() == nullptr));
+    CHECK(RunSaverWindow(hWnd) == -1); // a preview whose host has gone
+    g_bPreview = FALSE;
 }
 
-TEST_CASE("Erasing, palette and paint messages follow the window object's fields; input once closing closes nothing")
+TEST_CASE("Erasing, palette and paint follow the window object; some system commands and input once closing do nothing")
 {
     HWND hWnd = CreateSaverClassWindow();
     HDC hDC = ::CreateCompatibleDC(nullptr);
@@ -63,8 +70,10 @@ TEST_CASE("Erasing, palette and paint messages follow the window object's fields
     s_saverWnd.m_pDrawPalette = nullptr;
     palette.Detach();
     s_hooks.clear();
+    for (WPARAM wCommand : { SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, SC_DEFAULT })
+        ::SendMessageA(hWnd, WM_SYSCOMMAND, wCommand, 0);
     ::SendMessageA(hWnd, WM_PAINT, 0, 0);
-    CHECK(s_hooks == "draw ");
+    CHECK(s_hooks == "syscommand draw ");
 
     MSG msg;
     while (::PeekMessageA(&msg, hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) // requests made before this point
