@@ -25,29 +25,26 @@ public:
 
 static CRecordingSaverWnd s_saverWnd;
 
+// A window of the saver's class (RunSaverWindow registers it even when it cannot make its window).
 static HWND CreateSaverClassWindow()
 {
-    WNDCLASSA wc = {};
-    wc.style = CS_OWNDC;
-    wc.lpfnWndProc = SaverWindowProc;
-    wc.lpszClassName = "VistelShellTest";
-    ::RegisterClassA(&wc); // fails harmlessly once registered
-    return ::CreateWindowExA(0, wc.lpszClassName, SAVER_TITLE, WS_POPUP, 0, 0, 64, 48, nullptr, nullptr, nullptr,
-                             nullptr);
+    return ::CreateWindowA(SAVER_CLASS_NAME, SAVER_TITLE, WS_POPUP, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
 }
 
-TEST_CASE("The window bridge brings the framework up for the window's life; no window ends the saver with -1")
+TEST_CASE("A saver without its window ends with -1; the bridge brings the framework up for the window's life")
 {
-    HWND hWnd = CreateSaverClassWindow();
+    HWND hWnd = ::CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    ::DestroyWindow(hWnd);
+    CHECK(RunSaverWindow(hWnd) == -1); // a preview whose host has gone
+    g_bPreview = FALSE;
+    hWnd = CreateSaverClassWindow();
     CHECK((hWnd != nullptr && s_saverWnd.m_hWnd == hWnd && AfxGetThread() != nullptr));
     CHECK(s_hooks == "load (framework up) start ");
     ::DestroyWindow(hWnd);
     CHECK((s_saverWnd.m_hWnd == nullptr && AfxGetThread() == nullptr));
-    CHECK(RunSaverWindow(hWnd) == -1); // a preview whose host has gone
-    g_bPreview = FALSE;
 }
 
-TEST_CASE("Erasing, palette and paint follow the window object; some system commands and input once closing do nothing")
+TEST_CASE("Erasing, palette and paint follow the window object; input once closing, some commands do nothing")
 {
     HWND hWnd = CreateSaverClassWindow();
     HDC hDC = ::CreateCompatibleDC(nullptr);

@@ -4,8 +4,8 @@
 #include <doctest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -87,10 +87,7 @@ TEST_CASE("Reading the settings: defaults, the final backslash, numbers read as 
     };
     for (const auto& c : cases)
     {
-        FILE* pFile = std::fopen(strIni.c_str(), "w");
-        REQUIRE(pFile != nullptr);
-        std::fprintf(pFile, "[Vistel]\n%s\n", c.first.c_str());
-        std::fclose(pFile);
+        std::ofstream(strIni) << "[Vistel]\n" << c.first << "\n";
         CHECK(Settings() == c.second);
     }
 
@@ -125,7 +122,7 @@ TEST_CASE("The list skips folders and short-name matches; a folder too long for 
     for (const char* pszFolder : { "", "x.jpg" })
         ::CreateDirectoryA((strFolder + pszFolder).c_str(), nullptr);
     for (const char* pszFile : { "a.jpg", "b.jpeg" })
-        std::fclose(std::fopen((strFolder + pszFile).c_str(), "w"));
+        std::ofstream(strFolder + pszFile).put('x');
     s_saverWnd.SetImagePath(strFolder.c_str());
     s_saverWnd.ListPictures();
     std::string strListed;
