@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         return 0;
     const LPCSTR pszName = NAMES[*pData++ % std::size(NAMES)];
 #endif
-    ShimSetMemoryFile(pszName, pData, cbData);
+    ShimSetFile(pszName, pData, cbData);
     ShimSetScreenDepth(cbData % 2 != 0 ? 8 : 24);
     SECDib image;
     try

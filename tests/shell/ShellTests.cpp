@@ -16,31 +16,35 @@ public:
     void LoadSettings() override { s_hooks += AfxGetThread() != nullptr ? "load (framework up) " : "load "; }
     UINT_PTR StartSaver() override { s_hooks += "start "; return 0; }
     void DrawSaver(CDC*) override { s_hooks += "draw "; }
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        s_hooks += message == WM_SYSCOMMAND ? "syscommand " : "";
+        return CScreenSaverWnd::DefWindowProc(message, wParam, lParam);
+    }
 };
 
 static CRecordingSaverWnd s_saverWnd;
 
+// A window of the saver's class (RunSaverWindow registers it even when it cannot make its window).
 static HWND CreateSaverClassWindow()
 {
-    WNDCLASSA wc = {};
-    wc.style = CS_OWNDC;
-    wc.lpfnWndProc = SaverWindowProc;
-    wc.lpszClassName = "VistelShellTest";
-    ::RegisterClassA(&wc); // fails harmlessly once registered
-    return ::CreateWindowExA(0, wc.lpszClassName, SAVER_TITLE, WS_POPUP, 0, 0, 64, 48, nullptr, nullptr, nullptr,
-                             nullptr);
+    return ::CreateWindowA(SAVER_CLASS_NAME, SAVER_TITLE, WS_POPUP, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
 }
 
-TEST_CASE("The window bridge brings the framework up for the window's life")
+TEST_CASE("A saver without its window ends with -1; the bridge brings the framework up for the window's life")
 {
-    HWND hWnd = CreateSaverClassWindow();
+    HWND hWnd = ::CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    ::DestroyWindow(hWnd);
+    CHECK(RunSaverWindow(hWnd) == -1); // a preview whose host has gone
+    g_bPreview = FALSE;
+    hWnd = CreateSaverClassWindow();
     CHECK((hWnd != nullptr && s_saverWnd.m_hWnd == hWnd && AfxGetThread() != nullptr));
     CHECK(s_hooks == "load (framework up) start ");
     ::DestroyWindow(hWnd);
     CHECK((s_saverWnd.m_hWnd == nullptr && AfxGetThread() == nullptr));
 }
 
-TEST_CASE("Erasing, palette and paint messages follow the window object's fields; input once closing closes nothing")
+TEST_CASE("Erasing, palette and paint follow the window object; input once closing, some commands do nothing")
 {
     HWND hWnd = CreateSaverClassWindow();
     HDC hDC = ::CreateCompatibleDC(nullptr);
@@ -63,8 +67,10 @@ TEST_CASE("Erasing, palette and paint messages follow the window object's fields
     s_saverWnd.m_pDrawPalette = nullptr;
     palette.Detach();
     s_hooks.clear();
+    for (WPARAM wCommand : { SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, SC_DEFAULT })
+        ::SendMessageA(hWnd, WM_SYSCOMMAND, wCommand, 0);
     ::SendMessageA(hWnd, WM_PAINT, 0, 0);
-    CHECK(s_hooks == "draw ");
+    CHECK(s_hooks == "syscommand draw ");
 
     MSG msg;
     while (::PeekMessageA(&msg, hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) // requests made before this point

@@ -3,15 +3,12 @@
 // GDI objects are heap records, so that a leak or a double delete shows.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 typedef int BOOL; typedef unsigned char BYTE; typedef unsigned short WORD; typedef unsigned int UINT;
@@ -55,27 +52,14 @@ inline void Touch(const void* p, size_t cb)
 }
 template <class T> T Fail(DWORD dwError, T result) { dwLastError = dwError; return result; }
 // A block's size sits in the 16 bytes before it. Larger blocks fail as on a
-// machine short of memory: a header that claims a huge picture costs no time.
+// machine short of memory: a header that claims a huge picture costs no time
+// (and the decoder's spill file stays small).
 constexpr size_t MAX_BLOCK = 256u << 10, HEADER = 16;
-// The fuzz input is read from memory: a reader may read on at its end many
-// thousand times, which as system calls would cost most of the time.
-inline std::string strInputName;
-inline const BYTE* pInput;
-inline size_t cbInput;
-struct File { int fd; long long llPosition; }; // fd -1: the fuzz input
+// Files live in memory: a reader may read on at its end many thousand times,
+// which as system calls would cost most of the time.
+inline std::map<std::string, std::string> files;
+struct File { std::string* pData; size_t nPosition; };
 inline File& Of(HANDLE h) { return *static_cast<File*>(h); }
-inline long long SizeOf(const File& file)
-{
-    struct stat st = {};
-    return file.fd < 0 ? static_cast<long long>(cbInput) : ::fstat(file.fd, &st) == 0 ? st.st_size : 0;
-}
-// Moves the file on by what a read or write did (-1: it failed with dwError).
-inline BOOL Moved(File& file, long long cbDone, DWORD* pcbDone, DWORD dwError)
-{
-    file.llPosition += cbDone > 0 ? cbDone : 0;
-    *pcbDone = cbDone > 0 ? DWORD(cbDone) : 0;
-    return cbDone >= 0 || Fail(dwError, FALSE);
-}
 } // namespace shim
 
 inline DWORD GetLastError() { return shim::dwLastError; }
@@ -92,67 +76,67 @@ inline HGLOBAL GlobalFree(HGLOBAL h) { std::free(h); return nullptr; }
 inline HGLOBAL GlobalHandle(const void* p) { return p != nullptr ? (BYTE*)p - shim::HEADER : nullptr; }
 inline size_t GlobalSize(HGLOBAL h) { return h != nullptr ? *static_cast<size_t*>(h) : 0; }
 
-// Makes pszName open as a read-only file of these bytes (not copied).
-inline void ShimSetMemoryFile(LPCSTR pszName, const BYTE* pData, size_t cbData)
+// Makes pszName a file of these bytes.
+inline void ShimSetFile(LPCSTR pszName, const BYTE* pData, size_t cbData)
 {
-    shim::strInputName = pszName;
-    shim::pInput = pData;
-    shim::cbInput = cbData;
+    shim::files[pszName].assign(reinterpret_cast<const char*>(pData), cbData);
 }
-inline HANDLE CreateFileA(LPCSTR pszName, DWORD dwAccess, DWORD, void*, DWORD dwCreation, DWORD, HANDLE)
+inline HANDLE CreateFileA(LPCSTR pszName, DWORD, DWORD, void*, DWORD dwCreation, DWORD, HANDLE)
 {
-    if (pszName == shim::strInputName)
-        return new shim::File{ -1, 0 };
-    const int fd = ::open(pszName, ((dwAccess & GENERIC_WRITE) ? O_RDWR : O_RDONLY) |
-                                       (dwCreation == CREATE_ALWAYS ? O_CREAT | O_TRUNC : 0), 0600);
-    return fd >= 0 ? new shim::File{ fd, 0 } : shim::Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    if (dwCreation == CREATE_ALWAYS)
+        shim::files[pszName].clear();
+    const auto it = shim::files.find(pszName);
+    if (it == shim::files.end())
+        return shim::Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    return new shim::File{ &it->second, 0 };
 }
 inline BOOL ReadFile(HANDLE h, void* pBuffer, DWORD cb, DWORD* pcbDone, void*)
 {
     shim::File& file = shim::Of(h);
-    if (file.fd >= 0)
-        return shim::Moved(file, ::pread(file.fd, pBuffer, cb, file.llPosition), pcbDone, ERROR_ACCESS_DENIED);
-    const long long cbDone = std::clamp<long long>(shim::SizeOf(file) - file.llPosition, 0, cb);
-    std::memcpy(pBuffer, shim::pInput + file.llPosition, size_t(cbDone));
-    return shim::Moved(file, cbDone, pcbDone, 0);
+    const std::string& data = *file.pData;
+    *pcbDone = file.nPosition < data.size() ? DWORD(data.copy(static_cast<char*>(pBuffer), cb, file.nPosition)) : 0;
+    file.nPosition += *pcbDone;
+    return TRUE;
 }
 inline BOOL WriteFile(HANDLE h, const void* pBuffer, DWORD cb, DWORD* pcbDone, void*)
 {
     shim::File& file = shim::Of(h);
-    return shim::Moved(file, ::pwrite(file.fd, pBuffer, cb, file.llPosition), pcbDone, ERROR_DISK_FULL);
+    file.pData->resize(std::max(file.pData->size(), file.nPosition + cb));
+    file.pData->replace(file.nPosition, cb, static_cast<const char*>(pBuffer), cb);
+    file.nPosition += cb;
+    *pcbDone = cb;
+    return TRUE;
 }
 // The framework always passes the high-order half.
 inline DWORD SetFilePointer(HANDLE h, LONG lDistance, LONG* plHigh, DWORD dwMethod)
 {
     shim::File& file = shim::Of(h);
-    const long long llBase = dwMethod == 1 ? file.llPosition : dwMethod == 2 ? shim::SizeOf(file) : 0;
+    const size_t nBase = dwMethod == 1 ? file.nPosition : dwMethod == 2 ? file.pData->size() : 0;
+    const long long llBase = static_cast<long long>(nBase);
     const long long llTarget = llBase + static_cast<long long>(ULONGLONG(DWORD(*plHigh)) << 32 | DWORD(lDistance));
     if (llTarget < 0)
         return shim::Fail(ERROR_NEGATIVE_SEEK, 0xFFFFFFFFu);
-    file.llPosition = llTarget;
+    file.nPosition = size_t(llTarget);
     *plHigh = LONG(llTarget >> 32);
     return DWORD(llTarget);
 }
 inline DWORD GetFileSize(HANDLE h, DWORD* pdwHigh)
 {
-    const long long llSize = shim::SizeOf(shim::Of(h));
-    *pdwHigh = DWORD(ULONGLONG(llSize) >> 32);
-    return DWORD(llSize);
+    const ULONGLONG ullSize = shim::Of(h).pData->size();
+    *pdwHigh = DWORD(ullSize >> 32);
+    return DWORD(ullSize);
 }
 inline BOOL FlushFileBuffers(HANDLE) { return TRUE; }
-inline BOOL CloseHandle(HANDLE h)
+inline BOOL CloseHandle(HANDLE h) { delete &shim::Of(h); return TRUE; }
+inline BOOL DeleteFileA(LPCSTR pszName)
 {
-    if (shim::Of(h).fd >= 0)
-        ::close(shim::Of(h).fd);
-    delete &shim::Of(h);
-    return TRUE;
+    return shim::files.erase(pszName) > 0 || shim::Fail(ERROR_FILE_NOT_FOUND, FALSE);
 }
-inline BOOL DeleteFileA(LPCSTR pszName) { return ::unlink(pszName) == 0 || shim::Fail(ERROR_FILE_NOT_FOUND, FALSE); }
 inline DWORD GetTempPathA(DWORD, LPSTR pszBuffer) { return DWORD(std::strlen(std::strcpy(pszBuffer, "/tmp/"))); }
 inline UINT GetTempFileNameA(LPCSTR pszPath, LPCSTR pszPrefix, UINT, LPSTR pszTempFile)
 {
     static unsigned uNext;
-    return UINT(std::snprintf(pszTempFile, MAX_PATH, "%s%s%d-%u.tmp", pszPath, pszPrefix, ::getpid(), ++uNext) > 0);
+    return UINT(std::snprintf(pszTempFile, MAX_PATH, "%s%s%u.tmp", pszPath, pszPrefix, ++uNext) > 0);
 }
 
 inline void ShimSetScreenDepth(int nBitsPerPixel) { shim::nScreenDepth = nBitsPerPixel; }
