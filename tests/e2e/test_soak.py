@@ -1,8 +1,5 @@
-"""The saver over a long run: one picture a second from a folder of the
-table's good pictures and the fuzzers' regression files, good ones deleted
-and replaced while it runs. It must never end by itself, and its GDI
-objects, windows and memory (sampled from inside once a second by a
-stand-in password module) must stay flat. scripts/soak.sh runs it long."""
+"""The saver over a long run on the table's good pictures and fuzzers' regression files, churned while it runs:
+it never ends by itself; its GDI objects, windows and memory stay flat. scripts/soak.sh runs it long."""
 
 import glob
 import os
