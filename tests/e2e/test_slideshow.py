@@ -6,7 +6,7 @@ import time
 import unittest
 
 from harness import (BUILD, SETTLE, Host, SaverTestCase, Screen, make_case_file, make_picture, picture_cases, probe,
-                     reference_rgb, remove_settings, write_settings, xdo)
+                     reference_rgb, remove_settings, wait_until, write_settings, xdo)
 
 BACKGROUND, BLACK, RED, GREEN, YELLOW = (0, 128, 255), (0, 0, 0), (255, 0, 0), (0, 255, 0), (255, 255, 0)
 # The saver lists a folder by extension, in this order.
@@ -34,11 +34,9 @@ class SlideShow(SaverTestCase):
         saver.wait_window()
         return saver
 
-    def screen_when(self, condition, timeout=20.0):
-        deadline = time.monotonic() + timeout
-        while not condition(screen := Screen()):
-            self.assertLess(time.monotonic(), deadline, "the screen never showed what was expected")
-            time.sleep(0.1)
+    def screen_when(self, condition):
+        screen = wait_until(lambda: (lambda s: condition(s) and s)(Screen()), 20)
+        self.assertTrue(screen, "the screen never showed what was expected")
         return screen
 
     def drawn(self, screen, x, y, w, h, top, background=BACKGROUND):
