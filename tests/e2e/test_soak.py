@@ -1,8 +1,5 @@
-"""The saver over a long run: one picture a second from a folder of the
-table's good pictures and the fuzzers' regression files, good ones deleted
-and replaced while it runs. It must never end by itself, and its GDI
-objects, windows and memory (sampled from inside once a second by a
-stand-in password module) must stay flat. scripts/soak.sh runs it long."""
+"""The saver over a long run on the table's good pictures and fuzzers' regression files, churned while it runs:
+it never ends by itself; its GDI objects, windows and memory stay flat. scripts/soak.sh runs it long."""
 
 import glob
 import os
@@ -28,9 +25,10 @@ class Soak(SaverTestCase):
         self.addCleanup(remove_settings)
         self.addCleanup(probe, "running", 0)
         rng = random.Random(1)
-        folder = os.path.join(self.scratch, "pictures")
-        os.mkdir(folder)
-        names = [os.path.basename(make_case_file(case, folder)) for case in picture_cases("soak")]
+        good, folder = os.path.join(self.scratch, "good"), os.path.join(self.scratch, "pictures")
+        os.mkdir(good)
+        names = [os.path.basename(make_case_file(case, good)) for case in picture_cases("soak")]
+        shutil.copytree(good, folder)
         for target, extension in (("Bmp", ".bmp"), ("Pcx", ".pcx"), ("Targa", ".tga"), ("Jpeg", ".jpg")):
             for path in rng.sample(sorted(glob.glob(os.path.join(SOURCE, "tests", "fuzz", "regressions", target, "*"))), 15):
                 shutil.copy(path, os.path.join(folder, f"fuzz-{os.path.basename(path)[:12]}{extension}"))
@@ -39,22 +37,15 @@ class Soak(SaverTestCase):
         saver = self.start(["/s"], program=self.install(SOAK_SAVER, stubs=["PASSWORD.CPL"]),
                            env={"VISTEL_MONITOR_LOG": winpath(log)})
         saver.wait_window()
-        kept = {}
         for _ in range(seconds):
             self.assertTrue(saver.alive(), "the saver ended by itself")
             time.sleep(1)
-            # A good file deleted, or another's content put under its name, or put back.
+            # A good file deleted, or put back with its own or another's content.
             path = os.path.join(folder, rng.choice(names))
-            if path in kept:
-                with open(path, "wb") as f:
-                    f.write(kept.pop(path))
-            elif os.path.exists(path):
-                with open(path, "rb") as f:
-                    kept[path] = f.read()
+            if os.path.exists(path):
                 os.remove(path)
-                other = os.path.join(folder, rng.choice(names))
-                if rng.random() < 0.5 and os.path.exists(other):
-                    shutil.copyfile(other, path)
+            else:
+                shutil.copyfile(os.path.join(good, rng.choice(names)), path)
         xdo("key", "a")
         self.assertEqual(saver.wait(), 0)
         with open(log) as f:

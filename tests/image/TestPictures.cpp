@@ -2,18 +2,13 @@
 
 Bytes BuildBmp(LONG width, LONG height, WORD bitCount, const Bytes& table, const Bytes& pixels)
 {
-    Bytes out;
-    auto put = [&out](DWORD v, int cb) {
-        for (int i = 0; i < cb; i++)
-            out.push_back(static_cast<BYTE>(v >> (8 * i)));
-    };
     const DWORD dwOffBits = static_cast<DWORD>(54 + table.size());
-    put('B' | 'M' << 8, 2);
-    for (DWORD v : { DWORD(dwOffBits + pixels.size()), DWORD(0), dwOffBits, DWORD(40), DWORD(width), DWORD(height) })
-        put(v, 4);
-    put(1 | bitCount << 16, 4);
-    for (DWORD v : { DWORD(0), DWORD(0), DWORD(2835), DWORD(2835), DWORD(table.size() / 4), DWORD(0) })
-        put(v, 4);
+    const BITMAPFILEHEADER file = { 0x4D42, static_cast<DWORD>(dwOffBits + pixels.size()), 0, 0, dwOffBits };
+    const BITMAPINFOHEADER info = { 40, width, height, 1, bitCount, BI_RGB, 0, 2835, 2835,
+                                    static_cast<DWORD>(table.size() / 4), 0 };
+    Bytes out(sizeof(file) + sizeof(info));
+    ::CopyMemory(out.data(), &file, sizeof(file));
+    ::CopyMemory(out.data() + sizeof(file), &info, sizeof(info));
     out.insert(out.end(), table.begin(), table.end());
     out.insert(out.end(), pixels.begin(), pixels.end());
     return out;

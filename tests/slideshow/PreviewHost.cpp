@@ -1,8 +1,6 @@
-// Hosts the saver's preview in its own process, as the display control
-// panel hosts it in a window of its own. (Wine does not show a child window
-// drawn by another process, so the end-to-end tests look at the preview
-// through this host.) Prints the host window, runs the preview until the
-// host is closed, and exits with the preview's result.
+// Hosts the saver's preview in a window of another process, as the display
+// control panel does (Wine shows no child window drawn by another process,
+// so the tests look at the preview here); exits with the preview's result.
 #include <cstdio>
 
 #include "../../shell/ScreenSaverDlg.h"
