@@ -41,7 +41,8 @@ class Pictures(SaverTestCase):
         extensions = {"Bmp": ".bmp", "Pcx": ".pcx", "Targa": ".tga", "Jpeg": ".jpg"}
         batches = {None: [], os.environ["VISTEL_DISPLAY8"]: []}
         for path in sorted(glob.glob(os.path.join(SOURCE, "tests", "fuzz", "regressions", "*", "*"))):
-            target, data = os.path.basename(os.path.dirname(path)), open(path, "rb").read()
+            with open(path, "rb") as f:
+                target, data = os.path.basename(os.path.dirname(path)), f.read()
             if target == "DisplayImage" and data:
                 extension, data = names[data[0] % len(names)], data[1:]
             else:
