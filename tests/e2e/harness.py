@@ -1,8 +1,5 @@
-"""Runs the real saver under Wine on the test run's X server and looks at it.
-
-From scripts/test.sh: DISPLAY (a 24-bit Xvfb), VISTEL_DISPLAY8 (an 8-bit
-one), WINEPREFIX with a running wineserver; VISTEL_BUILD / VISTEL_SOURCE from CTest.
-"""
+"""Runs the real saver under Wine on the test run's X server and looks at it. From scripts/test.sh:
+DISPLAY, VISTEL_DISPLAY8 (an 8-bit screen), WINEPREFIX; VISTEL_BUILD / VISTEL_SOURCE from CTest."""
 
 import os
 import shutil
@@ -107,7 +104,7 @@ def item(dialog, control_id):
 
 def text(hwnd):
     """The text of a window as its own process gives it."""
-    return probe_value("text", hwnd).replace("\\n", "\n")
+    return "\n".join(probe("text", hwnd))
 
 
 def xdo(*args, display=None):
@@ -116,8 +113,7 @@ def xdo(*args, display=None):
 
 
 def point_at(hwnd, dx=None, dy=None):
-    """The pointer over a window: its middle, or (dx, dy) from its top left.
-    With no window manager keys go to the window under the pointer."""
+    """The pointer over a window (keys go there): its middle, or (dx, dy) from its top left."""
     left, top, right, bottom = rect(hwnd)
     xdo("mousemove", left + (dx if dx is not None else (right - left) // 2),
         top + (dy if dy is not None else (bottom - top) // 2))
@@ -178,8 +174,7 @@ def settings_file():
 
 # For test_slideshow until its picture cases take it over.
 def make_picture(path, width, height, top="red", bottom=None, kind="BMP3"):
-    """Writes a picture with ImageMagick: its top half in one colour, its
-    bottom half in another, in the file format kind."""
+    """Writes a picture with ImageMagick: its top half in one colour, its bottom half in another."""
     bottom = bottom or top
     upper = height // 2
     subprocess.run(["/usr/bin/convert", "-size", f"{width}x{upper}", f"xc:{top}", "-size",
@@ -205,8 +200,7 @@ class Screen:
 
 
 class Saver:
-    """One run of a saver program under Wine; with command_line, exactly
-    that Windows command line (the probe passes the exit code on)."""
+    """One run of a saver program under Wine; with command_line, exactly that Windows command line."""
 
     def __init__(self, args, program=SAVER, env=None, display=None, command_line=None):
         self.display, self.hwnd = display, 0
@@ -240,12 +234,6 @@ class Saver:
             self.process.wait()
 
 
-def run_to_end(args, program=SAVER, env=None):
-    """Runs a command line that must end by itself; returns the exit code."""
-    return subprocess.run([WINE, program, *args], env=wine_env(env), stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL, timeout=EXIT_TIMEOUT).returncode
-
-
 class Host:
     """A top-level window of the probe that hosts a preview or owns a dialog."""
 
@@ -254,11 +242,6 @@ class Host:
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
                                         errors="replace", env=wine_env())
         self.hwnd = int(self.process.stdout.readline())
-
-    def messages(self):
-        """Closes the host and returns the lines it logged."""
-        self.close()
-        return self.process.stdout.read().splitlines()
 
     def close(self):
         if self.process.poll() is None:
@@ -309,9 +292,8 @@ class SaverTestCase(unittest.TestCase):
         self.assertEqual(saver.wait(), code)
 
     def open_dialog(self, args=(), env=None, fast=True):
-        """Starts the settings dialog and points at it. No owner by default:
-        with /c it would be whatever window a test before left in front.
-        Unmanaged (fast), a message box of the dialog does not come to the front."""
+        """Starts the settings dialog (with no owner) and points at it. Unmanaged (fast), a message box
+        of the dialog does not come to the front."""
         self.saver = self.start(list(args), program=self.install(FAST) if fast else SAVER, env=env)
         # Seen once on a loaded machine: the dialog shown but not in front.
         # Without a window manager nothing would bring it there: as a click would.
@@ -320,16 +302,14 @@ class SaverTestCase(unittest.TestCase):
             probe("front", hwnd, check=False)
         self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
         if not self.dialog:
-            hwnd = wait_window(DIALOG_CLASS, SETTINGS_TITLE, 0)
-            self.fail(f"the settings dialog did not open: exit code {self.saver.process.poll()}, "
-                      f"dialog {hwnd} {hwnd and info(hwnd)}, foreground {probe_value('foreground')}")
+            self.fail(f"no settings dialog in front: exit code {self.saver.process.poll()}, {hwnd and info(hwnd)}")
         point_at(self.dialog)
 
-    def escape(self, code=2):
-        """Escape in the settings dialog; the saver ends with code."""
+    def escape(self):
+        """Escape in the settings dialog ends the saver with 2."""
         point_at(self.dialog)
         xdo("key", "Escape")
-        self.assertEqual(self.saver.wait(), code)
+        self.assertEqual(self.saver.wait(), 2)
 
 
 # Picture cases: tests/pictures.tsv, read by the picture tests, the slide show, the soak and the fuzzers' seeds.

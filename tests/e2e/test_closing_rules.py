@@ -1,17 +1,23 @@
-"""The saver's windows and what ends them: every input of inputs.tsv on the
-full-screen saver and on the preview."""
+"""The saver's windows, what starts them (every command line of command_lines.tsv, the mode's result
+the exit code) and what ends them (every input of inputs.tsv on the full-screen saver and the preview)."""
 
 import os
 import unittest
 
-from harness import (FAST, SAVER_CLASS, SaverTestCase, Screen, info, post, probe, probe_value,
-                     rect, run_to_end, wait_window, xdo)
+from harness import (DIALOG_CLASS, FAST, SAVER_CLASS, SETTINGS_TITLE, Host, SaverTestCase, Screen, info, point_at,
+                     post, probe, probe_value, rect, wait_front, wait_window, winpath, xdo)
 
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x10000000, 0x8
 WM_CONTEXTMENU = 0x007B
 
-with open(os.path.join(os.path.dirname(__file__), "inputs.tsv")) as table:
-    INPUTS = [line.rstrip("\n").split("\t") for line in table if not line.startswith("#")]
+
+def table(name):
+    with open(os.path.join(os.path.dirname(__file__), name)) as rows:
+        return [line.rstrip("\n").split("\t") for line in rows if not line.startswith("#")]
+
+
+INPUTS, LINES = table("inputs.tsv"), table("command_lines.tsv")
+MISSING = 99999  # no window
 
 
 def apply(action, hwnd, x, y):
@@ -28,11 +34,13 @@ def apply(action, hwnd, x, y):
         for step in args:
             dx, dy = map(int, step.split(","))
             xdo("mousemove", x + dx, y + dy)
-    else:
-        probe("activate", 500)
+    else:  # another program's window comes to the front
+        other = Host()
+        probe("front", other.hwnd)
+        other.close()
 
 
-class Inputs(SaverTestCase):
+class Windows(SaverTestCase):
     def test_the_full_screen_window_and_the_inputs_that_leave_it_open(self):
         program = self.install(FAST)
         saver = self.start(["/s"], program=program)
@@ -48,9 +56,9 @@ class Inputs(SaverTestCase):
         self.assertEqual(probe_value("settext", hwnd, "Changed"), "0")
         self.assertEqual(info(hwnd)["text"], "Screen Saver")
         # A second saver brings the first to the front and ends.
-        self.assertEqual(run_to_end(["/s"], program=program), 0)
+        self.assertEqual(self.start(["/s"], program=program).wait(), 0)
         self.assertEqual(wait_window(SAVER_CLASS, "Screen Saver", 0), hwnd)
-        self.assertEqual(probe_value("foreground"), str(hwnd))
+        self.assertEqual(info(hwnd)["foreground"], "1")
 
         for name, action, full_screen, preview in INPUTS:
             if full_screen == "stays":
@@ -87,8 +95,43 @@ class Inputs(SaverTestCase):
         self.assertEqual(probe_value("help", hwnd), "1")
         post(hwnd, WM_CONTEXTMENU, hwnd, 5678)
         self.assertTrue(saver.stays())
-        self.assertIn(f"WM_CONTEXTMENU wparam={host.hwnd} lparam=5678", host.messages())
+        host.close()
+        self.assertIn(f"WM_CONTEXTMENU wparam={host.hwnd} lparam=5678", host.process.stdout.read())
         self.assertEqual(saver.wait(), 0)
+
+    def test_each_command_line(self):
+        self.assertEqual(info(MISSING)["exists"], "0")
+        os.mkdir(os.path.join(self.scratch, "with blanks"))
+        names = {"saver": winpath(self.install(FAST)), "missing": MISSING,
+                 "quoted": '"' + winpath(self.install(os.path.join("with blanks", FAST))) + '"'}
+        owner, other = self.host(), self.host()
+        for line, result in LINES:
+            with self.subTest(line):
+                kind, *expected = result.split()
+                host = self.host() if kind == "preview" else owner
+                command = line.encode("latin-1").decode("unicode_escape").format(host=host.hwnd, **names)
+                if kind == "dialog":
+                    probe("front", other.hwnd)
+                saver = self.start([], command_line=command)
+                if kind == "exit":
+                    self.assertEqual(saver.wait(), int(expected[0]) & 0xFF)
+                elif kind == "saver":
+                    saver.wait_window()
+                    xdo("key", "a")
+                    self.assertEqual(saver.wait(), 0)
+                elif kind == "preview":
+                    self.assertEqual(info(saver.wait_window("Preview", parent=host.hwnd))["parent"], str(host.hwnd))
+                    host.close()
+                    self.assertEqual(saver.wait(), 0)
+                else:
+                    dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
+                    self.assertTrue(dialog, "the settings dialog did not open")
+                    owners = {"none": "0", "host": str(owner.hwnd), "front": str(other.hwnd)}
+                    self.assertEqual(info(dialog)["owner"], owners[expected[0]])
+                    point_at(dialog)
+                    xdo("key", "Return" if expected[1] == "1" else "Escape")
+                    self.assertEqual(saver.wait(), int(expected[1]))
+
 
 
 if __name__ == "__main__":

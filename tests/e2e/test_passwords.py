@@ -1,13 +1,13 @@
-"""The screen-saver password on the Windows 95/98 family, through stand-ins
-for the system's password services that log every call; none of it on the
-other platforms."""
+"""The screen-saver password on the Windows 95/98 family, through stand-ins for the system's password
+services that log every call; none of it on the other platforms."""
 
 import os
 import shutil
 import unittest
+from pathlib import Path
 
 from harness import (BUILD, FAST, FAST98, SC_CLOSE, STUBS, WM_SYSCOMMAND, SaverTestCase, post, probe, probe_value,
-                     run_to_end, send, set_password_flag, set_windows_version, wait_until, winpath, xdo)
+                     send, set_password_flag, set_windows_version, wait_until, winpath, xdo)
 
 EXIT_FAILED = 255  # -1 as the shell sees it
 
@@ -23,19 +23,14 @@ class Passwords(SaverTestCase):
         self.log, self.control = (os.path.join(self.scratch, name) for name in ("stub.log", "stub.control"))
         self.env = {"VISTEL_STUB_LOG": winpath(self.log), "VISTEL_STUB_CONTROL": winpath(self.control)}
         self.answer("refuse")
-        self.autoplay = int(probe_value("register", "QueryCancelAutoPlay"))
         self.addCleanup(probe, "running", 0)  # a failed test leaves the next one a clean state
         self.addCleanup(set_password_flag, None)
 
     def answer(self, words):
-        with open(self.control, "w") as control:
-            control.write(words)
+        Path(self.control).write_text(words)
 
-    def logged(self, prefix=""):
-        if not os.path.exists(self.log):
-            return []
-        with open(self.log) as log:
-            return [line for line in log.read().splitlines() if line.startswith(prefix)]
+    def logged(self):
+        return Path(self.log).read_text().splitlines() if os.path.exists(self.log) else []
 
     def wait_logged(self, line):
         self.assertTrue(wait_until(lambda: line in self.logged()), f"never logged {line!r}: {self.logged()}")
@@ -46,21 +41,17 @@ class Passwords(SaverTestCase):
         return saver
 
     def test_without_protection_a_key_or_autoplay_closes_without_a_check(self):
-        # The flag, the platform, and what stands as PASSWORD.CPL: a module
-        # without the check's export is released again.
-        for flag, name, module in ((1, FAST, "PASSWORD.CPL"), (None, FAST98, "PASSWORD.CPL"),
-                                   (0, FAST98, "PASSWORD.CPL"), (1, FAST98, None), (1, FAST98, "MPR.DLL")):
+        # The flag, the platform, and what stands as PASSWORD.CPL (a module without the check's export).
+        for flag, name, module in ((1, FAST98, None), (1, FAST98, "MPR.DLL"), (1, FAST, "PASSWORD.CPL"),
+                                   (None, FAST98, "PASSWORD.CPL"), (0, FAST98, "PASSWORD.CPL")):
             with self.subTest(flag=flag, saver=name, module=module):
                 set_password_flag(flag)
-                cpl = os.path.join(self.scratch, "PASSWORD.CPL")
                 if module:
-                    shutil.copy(os.path.join(STUBS, module), cpl)
-                elif os.path.exists(cpl):
-                    os.remove(cpl)
+                    shutil.copy(os.path.join(STUBS, module), os.path.join(self.scratch, "PASSWORD.CPL"))
                 saver = self.start_saver(name, ())
                 self.assertEqual(probe_value("running"), "0")
                 # AutoPlay proceeds (unanswered on the NT family); the saver closes on 9x.
-                self.assertEqual(send(saver.hwnd, self.autoplay), 0)
+                self.assertEqual(send(saver.hwnd, "QueryCancelAutoPlay"), 0)
                 if name == FAST:
                     self.assertTrue(saver.stays())
                     xdo("key", "a")
@@ -73,7 +64,7 @@ class Passwords(SaverTestCase):
         saver = self.start_saver()
         self.assertEqual(probe_value("running"), "1")
         # Armed, AutoPlay is cancelled and the saver closes through the check.
-        self.assertEqual(send(saver.hwnd, self.autoplay), 1)
+        self.assertEqual(send(saver.hwnd, "QueryCancelAutoPlay"), 1)
         self.assertEqual(saver.wait(), 0)
         self.assertEqual(self.logged(), ["load running=0", f"verify hwnd={saver.hwnd} running=1", "answer accept",
                                          "unload running=1"])
@@ -91,7 +82,7 @@ class Passwords(SaverTestCase):
         xdo("key", "b")
         self.wait_logged("answer refuse")
         self.assertTrue(saver.stays())
-        self.assertEqual(len(self.logged("verify")), 1)
+        self.assertEqual(self.logged().count(f"verify hwnd={saver.hwnd} running=1"), 1)
         self.assertEqual(probe_value("cursor"), "0")
         # The reference point is where the cursor was at the refusal.
         xdo("mousemove", 502, 302)
@@ -99,24 +90,24 @@ class Passwords(SaverTestCase):
         self.answer("accept")
         xdo("mousemove", 503, 302)
         self.assertEqual(saver.wait(), 0)
-        self.assertEqual(len(self.logged("verify")), 2)
+        self.assertEqual(self.logged().count(f"verify hwnd={saver.hwnd} running=1"), 2)
 
     def test_mode_a_asks_the_router_to_change_the_password_and_does_nothing_without_it(self):
         owner, foreground = self.host(), self.host()
         program = self.install(FAST98, stubs=("MPR.DLL",))
         env = {**self.env, "WINEDLLOVERRIDES": "mpr=n,b"}
-        self.assertEqual(run_to_end(["/a", str(owner.hwnd)], program=program, env=env), 0)
+        self.assertEqual(self.start(["/a", str(owner.hwnd)], program=program, env=env).wait(), 0)
         probe("front", foreground.hwnd)
-        self.assertEqual(run_to_end(["/a"], program=program, env=env), 0)
+        self.assertEqual(self.start(["/a"], program=program, env=env).wait(), 0)
         self.assertEqual(self.logged(), [f"change provider=SCRSAVE owner={owner.hwnd} flags=0 reserved=0",
                                          f"change provider=SCRSAVE owner={foreground.hwnd} flags=0 reserved=0"])
         os.remove(os.path.join(self.scratch, "MPR.DLL"))
-        self.assertEqual(run_to_end(["/a"], program=program, env={"WINEDLLOVERRIDES": "mpr="}), 0)
+        self.assertEqual(self.start(["/a"], program=program, env={"WINEDLLOVERRIDES": "mpr="}).wait(), 0)
 
     def test_a_crash_switches_the_running_state_off_and_ends_the_process(self):
         set_password_flag(1)
         program = self.install("Crash98.exe", os.path.join(BUILD, "tests", "crashing_saver.exe"), ("PASSWORD.CPL",))
-        self.assertEqual(run_to_end(["/s"], program=program, env=self.env), EXIT_FAILED)
+        self.assertEqual(self.start(["/s"], program=program, env=self.env).wait(), EXIT_FAILED)
         self.assertEqual(probe_value("running"), "0")
         self.assertEqual(self.logged(), ["load running=0", "unload running=0"])
 

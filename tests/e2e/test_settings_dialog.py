@@ -1,14 +1,17 @@
-"""The settings dialog of the real saver, driven as a user drives it: it
-shows Vistel.ini (or the defaults), OK writes the four keys and ends with
-1, cancelling writes nothing and ends with 2."""
+"""The settings dialog of the real saver, driven as a user drives it: it shows Vistel.ini (or the
+defaults), OK writes the four keys and ends with 1, cancelling writes nothing and ends with 2; its
+links open their targets with the program registered in the prefix."""
 
 import os
 import pwd
+import subprocess
+import time
 import unittest
+from pathlib import Path
 
-from harness import (DIALOG_CLASS, IDCANCEL, IDOK, SETTINGS_TITLE, WINDOWS_DIR, SaverTestCase, Screen, click, info,
-                     item, probe, rect, remove_settings, send, settings_file, text, wait_front, wait_until, winpath,
-                     write_settings, xdo)
+from harness import (DIALOG_CLASS, IDCANCEL, IDOK, RECORDER, SETTINGS_TITLE, WINE, WINDOWS_DIR, SaverTestCase,
+                     Screen, click, info, item, point_at, probe, probe_value, rect, remove_settings, send,
+                     settings_file, text, wait_front, wait_until, wine, wine_env, winpath, write_settings, xdo)
 
 IDC_BACKGROUND, IDC_IMAGEPATH, IDC_BROWSE = 1000, 1003, 1004
 IDC_SPEEDTEXT, IDC_SPEEDSPIN, IDC_RANDOM = 1013, 1014, 1015
@@ -19,6 +22,21 @@ BROWSE_TREE, BROWSE_TITLE = 0x3741, 0x3742
 BROWSE_ROW, MY_COMPUTER_ROW = 16, 3  # Desktop, /, Documents, My Computer, Trash
 USER_NAME = pwd.getpwuid(os.getuid()).pw_name
 USER_DIR = os.path.join(os.path.dirname(WINDOWS_DIR), "users", USER_NAME, "AppData", "Roaming", "Vistel")
+LINKS = {1006: "https://vistel.example/", 1007: "https://corvane.example/", 1008: "mailto:vistel@corvane.example"}
+# The programs for the targets, and the one for web pages that is tried when they fail.
+COMMANDS = [name + "\\shell\\open\\command" for name in ("https", "mailto", "htmlfile")]
+
+
+def registered(key):
+    """The unnamed value of a key of HKEY_CLASSES_ROOT (None when it has none)."""
+    out = subprocess.run([WINE, "reg", "query", "HKCR\\" + key, "/ve"], capture_output=True, text=True,
+                         errors="replace", env=wine_env(), timeout=60).stdout
+    return next((line.split("REG_SZ", 1)[1].strip() for line in out.splitlines() if "REG_SZ" in line), None)
+
+
+def register(command):
+    for key in COMMANDS:
+        wine("reg", "add", "HKCR\\" + key, "/ve", "/d", command, "/f")
 
 
 class SettingsDialog(SaverTestCase):
@@ -27,13 +45,9 @@ class SettingsDialog(SaverTestCase):
         remove_settings()
         self.addCleanup(remove_settings)
         self.photos = os.path.join(self.scratch, "Photos")
-        self.controls = {}
 
     def control(self, control_id):
-        key = (self.dialog, control_id)
-        if key not in self.controls:
-            self.controls[key] = item(*key)
-        return self.controls[key]
+        return item(self.dialog, control_id)
 
     def shown(self):
         """The speed text, spin position, check box and folder shown."""
@@ -88,89 +102,68 @@ class SettingsDialog(SaverTestCase):
         self.assertEqual(self.saver.wait(), 1)
         return settings_file().decode().splitlines()
 
-    def test_stored_settings_are_shown_and_the_arrows_stop_at_the_ends(self):
-        folder = winpath(self.photos) + "\\"
+    def message_box(self):
+        """The message box in front (owned by the dialog); its text, once closed with OK."""
+        box = wait_front(DIALOG_CLASS, "Vistel")
+        self.assertTrue(box, "no message box")
+        self.assertEqual(info(box)["owner"], str(self.dialog))
+        said = text(item(box, MESSAGE_TEXT))
+        click(item(box, IDOK))
+        self.assertTrue(wait_until(lambda: info(box)["exists"] == "0"))
+        return said
+
+    def test_stored_settings_are_shown_the_arrows_stop_at_the_ends_and_the_field_is_bounded(self):
+        # A folder as long as the browser gives is shown whole.
+        long_folder = os.path.join(self.scratch, "p" * (260 - 2 - len(winpath(self.scratch))))
         for settings, shown, arrows in (
                 (None, ("40 Seconds", 8, 0, "C:\\"), [("down", "35 Seconds")]),
-                ({"speed": 0, "random": 0}, ("1 Second", 0, 0, folder), [("down", "1 Second"), ("up", "5 Seconds")]),
-                ({"speed": 209, "random": 1}, ("1045 Seconds", 209, 1, folder),
-                 [("up", "1050 Seconds"), ("up", "1050 Seconds")])):
+                ({"speed": 0, "random": 0}, ("1 Second", 0, 0, winpath(long_folder) + "\\"),
+                 [("down", "1 Second"), ("up", "5 Seconds")])):
             with self.subTest(settings=settings):
                 if settings:
-                    write_settings(self.photos, color=(0, 0, 255), **settings)
+                    write_settings(long_folder, color=(0, 0, 255), **settings)
                 before = settings_file()
                 self.open_dialog()
                 self.assertEqual(self.shown(), shown)
                 self.assertEqual([(arrow, self.spin(arrow)) for arrow, _ in arrows], arrows)
+                if settings:  # the field takes no more: a "y" typed at the end is dropped
+                    edit = self.control(IDC_IMAGEPATH)
+                    click(edit)
+                    xdo("key", "End", "y", "Home", "Delete")  # once the first is gone the "y" was handled
+                    self.assertTrue(wait_until(lambda: not text(edit).startswith("Z:")))
+                    self.assertEqual(text(edit), winpath(long_folder)[1:] + "\\")
                 self.escape()
                 self.assertEqual(settings_file(), before)
 
     def test_ok_writes_back_what_was_read_with_the_changes_made(self):
-        write_settings(self.photos, speed=209, random=0, color=(0, 64, 128))
+        write_settings(self.photos, speed=209, random=1, color=(0, 64, 128))
         self.open_dialog()
+        self.assertEqual(self.shown(), ("1045 Seconds", 209, 1, winpath(self.photos) + "\\"))
         chooser = self.open_child(IDC_BACKGROUND, "Color")
         # The short form: the custom colour part lies beyond its right edge.
         spectrum_left, _, spectrum_right, _ = rect(item(chooser, COLOR_SPECTRUM))
         self.assertLess(rect(chooser)[2], (spectrum_left + spectrum_right) // 2)
         self.close_child(chooser)  # starts from, and keeps, the stored colour
-        self.spin("up")
+        self.assertEqual([self.spin("up"), self.spin("up")], ["1050 Seconds"] * 2)
         click(self.control(IDC_RANDOM))
-        self.assertEqual(self.ok(), ["[Vistel]", "Speed=210", f"ImagePath={winpath(self.photos)}\\", "RandomImage=1",
+        self.assertEqual(self.ok(), ["[Vistel]", "Speed=210", f"ImagePath={winpath(self.photos)}\\", "RandomImage=0",
                                      f"BackColor={64 << 8 | 128 << 16}"])
 
-    def test_ok_writes_a_typed_folder_and_a_picked_colour(self):
-        self.open_dialog()
-        self.type_folder("D:\\My Photos")
-        red, green, blue = self.pick_color()
-        self.assertEqual(self.ok(), ["[Vistel]", "Speed=8", "ImagePath=D:\\My Photos", "RandomImage=0",
-                                     f"BackColor={red | green << 8 | blue << 16}"])
-
-    def test_the_cancel_button_and_the_close_box_write_nothing_after_changes(self):
+    def test_changes_are_written_by_ok_alone(self):
         write_settings(self.photos, speed=4, random=0, color=(0, 64, 128))
         before = settings_file()
-        for way in ("cancel", "close box"):
-            with self.subTest(way):
+        for button in (IDCANCEL, IDOK):
+            with self.subTest(button=button):
                 self.open_dialog()
-                self.type_folder("D:\\Elsewhere")
+                self.type_folder("D:\\My Photos")
                 click(self.control(IDC_RANDOM))
-                self.pick_color()
-                if way == "cancel":
-                    click(self.control(IDCANCEL))
-                else:
-                    click(self.dialog, rect(self.dialog)[2] - rect(self.dialog)[0] - 9, 8)
-                self.assertEqual(self.saver.wait(), 2)
-                self.assertEqual(settings_file(), before)
-
-    def test_a_folder_as_long_as_the_browser_gives_is_shown_whole_and_the_field_takes_no_more(self):
-        folder = os.path.join(self.scratch, "p" * (260 - 2 - len(winpath(self.scratch))))
-        write_settings(folder)
-        self.open_dialog()
-        edit = self.control(IDC_IMAGEPATH)
-        self.assertEqual(text(edit), winpath(folder) + "\\")
-        # A "y" typed at the end, then the first character deleted: once it is gone the "y" was handled.
-        click(edit)
-        xdo("key", "End", "y", "Home", "Delete")
-        self.assertTrue(wait_until(lambda: not text(edit).startswith("Z:")))
-        self.assertEqual(text(edit), winpath(folder)[1:] + "\\")
-        self.escape()
-
-    def test_settings_that_reach_no_file_keep_the_dialog_open_and_say_why(self):
-        # Folders stand where the Windows directory's file and the user's copy would be.
-        blocked = [os.path.join(WINDOWS_DIR, "Vistel.ini"), os.path.join(USER_DIR, "Vistel.ini")]
-        made = [folder for folder in (USER_DIR, *blocked) if not os.path.isdir(folder)]
-        for folder in blocked:
-            os.makedirs(folder)
-        self.addCleanup(lambda: [os.rmdir(folder) for folder in reversed(made)])
-        self.open_dialog(fast=False)
-        click(self.control(IDOK))
-        box = wait_front(DIALOG_CLASS, "Vistel")
-        self.assertTrue(box, "no message box")
-        self.assertEqual(text(item(box, MESSAGE_TEXT)), "The settings could not be saved in\n\n"
-                         f"C:\\users\\{USER_NAME}\\AppData\\Roaming\\Vistel\\Vistel.ini\n\nAccess denied.")
-        click(item(box, IDOK))
-        self.assertTrue(wait_until(lambda: info(box)["exists"] == "0"))
-        self.assertTrue(self.saver.stays())
-        self.escape()
+                red, green, blue = self.pick_color()
+                click(self.control(button))
+                self.assertEqual(self.saver.wait(), button)  # the dialog's result is the exit code
+                if button == IDCANCEL:
+                    self.assertEqual(settings_file(), before)
+        self.assertEqual(settings_file().decode().splitlines(), ["[Vistel]", "Speed=4", "ImagePath=D:\\My Photos",
+                         "RandomImage=1", f"BackColor={red | green << 8 | blue << 16}"])
 
     def test_the_browser_puts_back_the_stored_folder_unless_one_is_chosen(self):
         stored = winpath(self.photos) + "\\"
@@ -191,6 +184,73 @@ class SettingsDialog(SaverTestCase):
         folder = wait_until(lambda: text(edit) if text(edit) != stored else None)
         self.assertTrue(folder and folder.startswith("C:\\") and folder.endswith("\\Desktop"), folder)
         self.assertIn(f"ImagePath={folder}", self.ok())
+
+    def test_links_and_settings_that_reach_no_file(self):
+        saved = [registered(key) for key in COMMANDS]
+        self.addCleanup(lambda: [wine("reg", "add", "HKCR\\" + key, "/ve", "/d", value, "/f")
+                                 for key, value in zip(COMMANDS, saved) if value is not None])
+        recorder = f'"{winpath(RECORDER)}"'
+        register(recorder + ' "%1"')
+        record = os.path.join(self.scratch, "opened.txt")
+
+        def opened(count):
+            """The command lines the recorder received, once there are count."""
+            lines = lambda: Path(record).read_text().splitlines() if os.path.exists(record) else []
+            wait_until(lambda: len(lines()) >= count)
+            return lines()
+
+        # Folders stand where the Windows directory's file and the user's copy would be.
+        blocked = [os.path.join(WINDOWS_DIR, "Vistel.ini"), os.path.join(USER_DIR, "Vistel.ini")]
+        made = [folder for folder in (USER_DIR, *blocked) if not os.path.isdir(folder)]
+        for folder in blocked:
+            os.makedirs(folder)
+        self.addCleanup(lambda: [os.rmdir(folder) for folder in reversed(made)])
+        self.open_dialog(env={"VISTEL_RECORD": winpath(record)}, fast=False)
+
+        # A link is blue and underlined: one row is blue across nearly the whole link.
+        left, top, right, bottom = rect(self.control(1006))
+        screen = Screen()
+        longest = max(sum(screen.pixel(x, y) == (0, 0, 255) for x in range(left, right)) for y in range(top, bottom))
+        self.assertGreater(longest, 0.9 * (right - left))
+        corner = rect(self.dialog)
+        xdo("mousemove", corner[0] + 5, corner[3] - 5)
+        arrow = wait_until(lambda: probe_value("cursor"))
+        point_at(self.control(1008))
+
+        def tip():
+            shown = [hwnd for hwnd, cls, visible in map(str.split, probe("windows"))
+                     if cls == "tooltips_class32" and visible == "1"]
+            return shown and text(shown[0]) == LINKS[1008]
+        self.assertTrue(wait_until(tip, timeout=10), f"no tooltip names {LINKS[1008]}")
+        self.assertNotIn(probe_value("cursor"), ("0", arrow), "no hand cursor")
+        for count, control_id in enumerate(LINKS, 1):
+            click(self.control(control_id))
+            self.assertEqual(opened(count)[-1], f'{recorder} "{LINKS[control_id]}"')
+        xdo("mousemove", corner[0] + 5, corner[3] - 5)
+        xdo("key", "space")  # the last clicked link has the focus
+        self.assertEqual(opened(4)[3:], [f'{recorder} "{LINKS[1008]}"'])
+
+        # A target nothing opens rings the bell and is explained.
+        register('"C:\\nowhere\\browser.exe" "%1"')
+        bells = os.path.join(self.scratch, "bells.txt")
+        with open(os.path.join(self.scratch, "xkbevd.cfg"), "w") as config:
+            config.write(f'Bell() shell "echo bell >> {bells}"\n')
+        watcher = subprocess.Popen(["xkbevd", "-cfg", config.name], env=wine_env(), stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.addCleanup(watcher.wait)
+        self.addCleanup(watcher.kill)
+        time.sleep(0.5)  # xkbevd listens once it has read its configuration
+        click(self.control(1006))
+        self.assertTrue(self.message_box().startswith("Can't open link:"))
+        self.assertTrue(wait_until(lambda: os.path.exists(bells), timeout=5), "no bell")
+        self.assertEqual(len(opened(4)), 4)
+
+        # Settings that reach no file keep the dialog open and say why.
+        click(self.control(IDOK))
+        self.assertEqual(self.message_box(), "The settings could not be saved in\n\n"
+                         f"C:\\users\\{USER_NAME}\\AppData\\Roaming\\Vistel\\Vistel.ini\n\nAccess denied.")
+        self.assertTrue(self.saver.stays())
+        self.escape()
 
 
 if __name__ == "__main__":

@@ -1,6 +1,5 @@
-// A saver whose window crashes on its first paint, to show that the shell's
-// exception guard switches the screen-saver-running state off and ends the
-// process.
+// A saver whose window crashes on its first paint: the shell's exception guard must switch the
+// screen-saver-running state off and end the process.
 #include "ScreenSaverDlg.h"
 #include "ScreenSaverWnd.h"
 

@@ -1,13 +1,8 @@
-// Stand-ins for the Windows 95/98 password services, built twice: as
-// PASSWORD.CPL ("VerifyScreenSavePwd") and, with MPR_STUB, as the router
-// MPR.DLL ("PwdChangePasswordA"). Each call appends a line to the file
-// VISTEL_STUB_LOG. The file VISTEL_STUB_CONTROL says how to answer a check:
-// "accept" or "refuse", "hold=MS" (keep the "dialog" open MS milliseconds,
-// dispatching messages) and "close" (post WM_CLOSE to the saver as the
-// dialog opens and just before it answers).
-//
-// With VISTEL_MONITOR_LOG set, PASSWORD.CPL also watches the saver from
-// inside (the soak): once a second it appends
+// Stand-ins for the Windows 95/98 password services, logging each call to the file VISTEL_STUB_LOG:
+// PASSWORD.CPL ("VerifyScreenSavePwd") or, with MPR_STUB, MPR.DLL ("PwdChangePasswordA"). The file
+// VISTEL_STUB_CONTROL says how to answer a check: "accept" or "refuse", "hold=MS" (keep the "dialog"
+// open MS ms) and "close" (post WM_CLOSE to the saver as the dialog opens and just before it answers).
+// With VISTEL_MONITOR_LOG set, PASSWORD.CPL also appends once a second from inside the saver
 //   SECONDS paints=N gdi=N windows=N workingset=BYTES private=BYTES
 #include <windows.h>
 #include <psapi.h>
@@ -45,8 +40,7 @@ extern "C" __declspec(dllexport) DWORD WINAPI PwdChangePasswordA(LPCSTR pszProvi
 static int IsSaverRunning()
 {
     BOOL bRunning = FALSE;
-    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &bRunning, 0);
-    return bRunning ? 1 : 0;
+    return SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &bRunning, 0) && bRunning ? 1 : 0;
 }
 
 static HINSTANCE s_hInstance;
@@ -103,10 +97,8 @@ BOOL APIENTRY DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
         StubLog("load running=%d", IsSaverRunning());
         s_hInstance = hInstance;
         s_dwSaverThread = GetCurrentThreadId();
-        char* pszLog = std::getenv("VISTEL_MONITOR_LOG");
-        HANDLE hThread = pszLog != nullptr ? CreateThread(nullptr, 0, Monitor, pszLog, 0, nullptr) : nullptr;
-        if (hThread != nullptr)
-            CloseHandle(hThread);
+        if (char* pszLog = std::getenv("VISTEL_MONITOR_LOG"))
+            CloseHandle(CreateThread(nullptr, 0, Monitor, pszLog, 0, nullptr));
     }
     else if (dwReason == DLL_PROCESS_DETACH)
         StubLog("unload running=%d", IsSaverRunning());
@@ -127,8 +119,7 @@ extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND hWnd)
     const DWORD dwHold = pszHold != nullptr ? std::strtoul(pszHold + 5, nullptr, 10) : 0;
     const bool bClose = std::strstr(szControl, "close") != nullptr;
     const bool bAccept = pszControl == nullptr || std::strstr(szControl, "accept") != nullptr;
-    // The "dialog": a modal loop that keeps the saver's messages flowing.
-    if (bClose)
+    if (bClose) // the "dialog" below is a modal loop that keeps the saver's messages flowing
         PostMessageA(hWnd, WM_CLOSE, 0, 0);
     for (const DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < dwHold; Sleep(5))
     {

@@ -1,9 +1,8 @@
-// probe: looks at and pokes the windows of other programs, for the tests.
-// One command per run, from the table at the end; results go to standard
-// output, one value per line. Exit code 0 on success, 1 when the command
-// failed, 2 for an unknown command or a wrong number of arguments.
+// probe: looks at and pokes the windows of other programs, one command of the table at the end per run.
+// Prints one value a line; exits with 0, 1 when the command failed, 2 for a wrong command line.
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +10,9 @@
 static long long Number(const char* psz) { return std::strtoll(psz, nullptr, 0); }
 
 static HWND Hwnd(const char* psz) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(Number(psz))); }
+
+// A message by number or, registered, by name.
+static UINT Message(const char* psz) { return std::isdigit(*psz) ? UINT(Number(psz)) : RegisterWindowMessageA(psz); }
 
 static unsigned long long Handle(const void* p) { return reinterpret_cast<UINT_PTR>(p); }
 
@@ -25,18 +27,6 @@ static int Send(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, bool bPri
     if (bPrint)
         std::printf("%lld\n", static_cast<long long>(dwResult));
     return 0;
-}
-
-static HWND MakeWindow(const char* pszClass, WNDPROC pProc, DWORD dwExStyle, int x, int nWidth, int nHeight)
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = pProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = pszClass;
-    RegisterClassA(&wc);
-    return CreateWindowExA(dwExStyle, pszClass, pszClass, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, x, nWidth,
-                           nHeight, nullptr, nullptr, wc.hInstance, nullptr);
 }
 
 static int Wait(int argc, char** argv)
@@ -77,13 +67,7 @@ static int Text(int, char** argv)
     static char szText[8192];
     if (Send(Hwnd(argv[0]), WM_GETTEXT, sizeof(szText) - 1, reinterpret_cast<LPARAM>(szText), false) != 0)
         return 1;
-    for (const char* psz = szText; *psz != '\0'; psz++)
-        if (*psz == '\n')
-            std::fputs("\\n", stdout);
-        else if (*psz != '\r')
-            std::putchar(*psz);
-    std::putchar('\n');
-    return 0;
+    return std::puts(szText) >= 0 ? 0 : 1;
 }
 
 static int Run(int, char** argv)
@@ -113,13 +97,13 @@ static int Invalidate(int, char** argv)
     return Send(hWnd, WM_NULL, 0, 0, false);
 }
 
-// Logs the help requests it receives.
+// Logs the context-menu requests it receives.
 static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CONTEXTMENU || message == WM_HELP)
+    if (message == WM_CONTEXTMENU)
     {
-        std::printf("%s wparam=%llu lparam=%lld\n", message == WM_HELP ? "WM_HELP" : "WM_CONTEXTMENU",
-                    static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
+        std::printf("WM_CONTEXTMENU wparam=%llu lparam=%lld\n", static_cast<unsigned long long>(wParam),
+                    static_cast<long long>(lParam));
         std::fflush(stdout);
         return 0;
     }
@@ -130,26 +114,20 @@ static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM 
 
 static int Host(int, char** argv)
 {
-    Print(Handle(MakeWindow("VistelTestHost", HostProc, 0, 20, static_cast<int>(Number(argv[0])),
-                            static_cast<int>(Number(argv[1])))));
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = "VistelTestHost";
+    RegisterClassA(&wc);
+    Print(Handle(CreateWindowA(wc.lpszClassName, wc.lpszClassName, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 20, 20,
+                               static_cast<int>(Number(argv[0])), static_cast<int>(Number(argv[1])), nullptr, nullptr,
+                               wc.hInstance, nullptr)));
     std::fflush(stdout);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0)
         DispatchMessageA(&msg);
     return 0;
-}
-
-static int Activate(int, char** argv)
-{
-    HWND hWnd = MakeWindow("VistelTestActivator", DefWindowProcA, WS_EX_TOPMOST, 0, 50, 50);
-    SetForegroundWindow(hWnd);
-    for (const DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < Number(argv[0]); Sleep(10))
-    {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    }
-    return DestroyWindow(hWnd) ? 0 : 1;
 }
 
 static int Running(int argc, char** argv)
@@ -169,29 +147,20 @@ static BOOL CALLBACK PrintTopLevel(HWND hWnd, LPARAM)
     return TRUE;
 }
 
-typedef int (*CommandProc)(int argc, char** argv);
-
-static const struct
-{
-    const char* pszName;
-    int nMinArgs, nMaxArgs;
-    CommandProc pRun;
-} s_commands[] = {
+static const struct { const char* pszName; int nMinArgs, nMaxArgs; int (*pRun)(int, char**); } s_commands[] = {
     // A window is named by its handle in decimal.
     { "wait", 3, 4, Wait },             // CLASS TITLE MS [PARENT] ("-" any): the window once it exists
     { "info", 1, 1, Info },             // HWND: key=value facts about a window
-    { "text", 1, 1, Text },             // HWND: the text WM_GETTEXT gives (line breaks as \n)
+    { "text", 1, 1, Text },             // HWND: the text WM_GETTEXT gives
     { "run", 1, 1, Run },               // COMMANDLINE: runs it as is; exits with its exit code
     { "invalidate", 5, 5, Invalidate }, // HWND L T R B: invalidates (and erases); returns once painted
-    { "host", 2, 2, Host },             // W H: a host window; prints it, logs help requests until closed
-    { "activate", 1, 1, Activate },     // MS: shows a window of our own in front for MS
+    { "host", 2, 2, Host },             // W H: a host window; prints it, logs context menus until closed
     { "running", 0, 1, Running },       // [0|1]: the screen-saver-running state (or sets it)
     { "windows", 0, 0, [](int, char**) { return EnumWindows(PrintTopLevel, 0) ? 0 : 1; } }, // "hwnd class visible"
-    { "post", 4, 4, [](int, char** argv) {  // HWND MSG WPARAM LPARAM
-          return PostMessageA(Hwnd(argv[0]), static_cast<UINT>(Number(argv[1])), Number(argv[2]), Number(argv[3]))
-                     ? 0 : 1; } },
+    { "post", 4, 4, [](int, char** argv) {  // HWND MSG WPARAM LPARAM (MSG a number or a registered name)
+          return PostMessageA(Hwnd(argv[0]), Message(argv[1]), Number(argv[2]), Number(argv[3])) ? 0 : 1; } },
     { "send", 4, 4, [](int, char** argv) {  // HWND MSG WPARAM LPARAM: the result
-          return Send(Hwnd(argv[0]), static_cast<UINT>(Number(argv[1])), Number(argv[2]), Number(argv[3])); } },
+          return Send(Hwnd(argv[0]), Message(argv[1]), Number(argv[2]), Number(argv[3])); } },
     { "help", 1, 1, [](int, char** argv) {  // HWND: sends WM_HELP with a help record; the result
           HELPINFO help = { sizeof(HELPINFO), HELPINFO_WINDOW, 0, nullptr, 0, { 0, 0 } };
           return Send(Hwnd(argv[0]), WM_HELP, 0, reinterpret_cast<LPARAM>(&help)); } },
@@ -201,11 +170,8 @@ static const struct
     { "cursor", 0, 0, [](int, char**) {     // the shown cursor
           CURSORINFO ci = { sizeof(CURSORINFO), 0, nullptr, { 0, 0 } };
           return GetCursorInfo(&ci) ? Print(Handle(ci.hCursor)) : 1; } },
-    { "foreground", 0, 0, [](int, char**) { return Print(Handle(GetForegroundWindow())); } },
     { "front", 1, 1, [](int, char** argv) { return SetForegroundWindow(Hwnd(argv[0])) ? 0 : 1; } },
-    { "register", 1, 1, [](int, char** argv) { return Print(RegisterWindowMessageA(argv[0])); } },
-    // Stays on the desktop until killed: Wine ends its desktop process a
-    // second after the last program on it, and a saver must not race its restart.
+    // Stays until killed: Wine ends its desktop a second after the last program, a restart savers must not race.
     { "hold", 0, 0, [](int, char**) { GetDesktopWindow(); Sleep(INFINITE); return 0; } },
 };
 

@@ -1,6 +1,5 @@
-// recorder: stands in for a web browser or mail program. Appends the
-// command line it was started with, as one line, to the file named by the
-// environment variable VISTEL_RECORD, and ends.
+// recorder: stands in for a web browser or mail program. Appends its command line, as one line, to
+// the file named by the environment variable VISTEL_RECORD, and ends.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,9 +8,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     char szFile[MAX_PATH];
     const DWORD cch = GetEnvironmentVariableA("VISTEL_RECORD", szFile, sizeof(szFile));
-    if (cch == 0 || cch >= sizeof(szFile))
-        return 1;
-    FILE* pFile = std::fopen(szFile, "ab");
+    FILE* pFile = cch > 0 && cch < sizeof(szFile) ? std::fopen(szFile, "ab") : nullptr;
     if (pFile == nullptr)
         return 1;
     std::fprintf(pFile, "%s\n", GetCommandLineA());
