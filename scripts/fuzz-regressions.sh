@@ -1,10 +1,6 @@
 #!/bin/sh
-# Refreshes tests/fuzz/regressions from what the fuzzers kept (run after
-# scripts/fuzz.sh): every input in build/fuzz/findings that once crashed,
-# hung, leaked or tripped a sanitizer, and the fewest corpus inputs that
-# still reach every branch each fuzzer reached. The test suite replays them
-# under the host build's sanitizers and through imgdump under Wine.
-#
+# Refreshes tests/fuzz/regressions after scripts/fuzz.sh: every finding, and
+# the fewest corpus inputs that reach every branch each fuzzer reached.
 #   scripts/fuzz-regressions.sh [TARGET...]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,11 +11,9 @@ export JPEGMEM=${JPEGMEM:-200}
 for target in "$@"; do
     kept="$root/tests/fuzz/regressions/$target"
     mkdir -p "$kept"
-    # Inputs that found a fault stay for good, under their finding's name.
     for finding in "$fuzz/findings/$target"-*; do
         [ -f "$finding" ] && cp "$finding" "$kept/"
     done
-    # The corpus part is chosen anew: branches (not hit counts) decide.
     find "$kept" -maxdepth 1 -type f -name 'corpus-*' -delete
     # From a copy: a fuzzer still running replaces corpus files as it goes.
     work=$(mktemp -d)

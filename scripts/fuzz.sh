@@ -1,15 +1,9 @@
 #!/bin/bash
-# Fuzzes the picture readers: builds the image library for this Linux host
-# with clang under the address and undefined-behaviour sanitizers
-# (build/host), draws seed pictures with ImageMagick (build/fuzz/seeds) and
-# runs each libFuzzer target for the given time, keeping what it learns in
-# build/fuzz/corpus. Any crash, hang, leak or sanitizer report leaves its
-# input in build/fuzz/findings and fails the run.
-#
+# Runs each libFuzzer target of tests/fuzz/targets.txt (all by default) on the
+# sanitized host build for the given time (60 s), from ImageMagick seeds,
+# keeping its corpus in build/fuzz. A fault leaves its input in build/fuzz/findings.
 #   scripts/fuzz.sh [SECONDS-PER-TARGET [TARGET...]]
 #   FUZZ_RUNS=10000000 scripts/fuzz.sh 0 [TARGET...]   (a number of runs instead)
-#
-# Targets: those of tests/fuzz/targets.txt (all by default; 60 seconds each).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 list="$root/tests/fuzz/targets.txt"
@@ -24,8 +18,7 @@ fuzz="$root/build/fuzz"
 "$root/scripts/make-fuzz-seeds.sh"
 
 mkdir -p "$fuzz/findings"
-# The JPEG decoder's memory ceiling in thousands of bytes: below the host
-# shim's largest block, so that pictures beyond it use the spill file.
+# Below the shim's largest block (in KB): larger JPEG pictures use the spill file.
 export JPEGMEM=${JPEGMEM:-200}
 failed=0
 for target in "${targets[@]}"; do

@@ -1,6 +1,5 @@
-// Loads the input as a picture file with the reader FUZZ_READER names, or
-// without it with the display-image routine under the name the first byte
-// picks, and draws it: inputs of odd length on a palette screen.
+// Loads the input with the reader FUZZ_READER names, or the display-image routine under the
+// name the first byte picks, and draws it: inputs of odd length on a palette screen.
 #include <iterator>
 
 #include "../../slideshow/DisplayImage.h"
@@ -19,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         return 0;
     const LPCSTR pszName = NAMES[*pData++ % std::size(NAMES)];
 #endif
-    ShimSetFile(pszName, pData, cbData);
-    ShimSetScreenDepth(cbData % 2 != 0 ? 8 : 24);
+    shim::files[pszName].assign(reinterpret_cast<const char*>(pData), cbData);
+    shim::nScreenDepth = cbData % 2 != 0 ? 8 : 24;
     SECDib image;
     try
     {

@@ -1,7 +1,6 @@
 #!/bin/sh
-# Runs each fuzz target of the host build once on every regression file and
-# seed picture of its reader: a crash, a leak, a sanitizer report or an input
-# taking over 10 seconds fails.
+# Runs each sanitized fuzz target once on its regression files and seeds:
+# a crash, leak, sanitizer report or input taking over 10 s fails.
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 export JPEGMEM=200 # as scripts/fuzz.sh runs them

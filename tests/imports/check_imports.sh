@@ -1,7 +1,5 @@
 #!/bin/sh
-# Fails unless Windows 95 and 98 would load the 32-bit saver: their loader
-# refuses a subsystem version above 4.0 and any import the system does not
-# export. Reads the header and import table with the cross objdump.
+# Fails unless Windows 95 and 98 would load the saver: subsystem 4.0, imports only from the list.
 #   check_imports.sh OBJDUMP PROGRAM ALLOW-LIST (one dll:Function a line)
 set -eu
 dump=$("$1" -p "$2")

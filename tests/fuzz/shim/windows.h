@@ -1,6 +1,5 @@
-// The Win32 calls of the image library and the framework classes under it,
-// for their Linux build under the sanitizers and the fuzzer. File handles and
-// GDI objects are heap records, so that a leak or a double delete shows.
+// The Win32 calls of the image library for its sanitized Linux build: handles
+// are heap records, so that a leak or a double delete shows.
 #pragma once
 
 #include <algorithm>
@@ -76,11 +75,6 @@ inline HGLOBAL GlobalFree(HGLOBAL h) { std::free(h); return nullptr; }
 inline HGLOBAL GlobalHandle(const void* p) { return p != nullptr ? (BYTE*)p - shim::HEADER : nullptr; }
 inline size_t GlobalSize(HGLOBAL h) { return h != nullptr ? *static_cast<size_t*>(h) : 0; }
 
-// Makes pszName a file of these bytes.
-inline void ShimSetFile(LPCSTR pszName, const BYTE* pData, size_t cbData)
-{
-    shim::files[pszName].assign(reinterpret_cast<const char*>(pData), cbData);
-}
 inline HANDLE CreateFileA(LPCSTR pszName, DWORD, DWORD, void*, DWORD dwCreation, DWORD, HANDLE)
 {
     if (dwCreation == CREATE_ALWAYS)
@@ -112,8 +106,7 @@ inline DWORD SetFilePointer(HANDLE h, LONG lDistance, LONG* plHigh, DWORD dwMeth
 {
     shim::File& file = shim::Of(h);
     const size_t nBase = dwMethod == 1 ? file.nPosition : dwMethod == 2 ? file.pData->size() : 0;
-    const long long llBase = static_cast<long long>(nBase);
-    const long long llTarget = llBase + static_cast<long long>(ULONGLONG(DWORD(*plHigh)) << 32 | DWORD(lDistance));
+    const long long llTarget = (long long)nBase + (long long)(ULONGLONG(DWORD(*plHigh)) << 32 | DWORD(lDistance));
     if (llTarget < 0)
         return shim::Fail(ERROR_NEGATIVE_SEEK, 0xFFFFFFFFu);
     file.nPosition = size_t(llTarget);
@@ -139,7 +132,6 @@ inline UINT GetTempFileNameA(LPCSTR pszPath, LPCSTR pszPrefix, UINT, LPSTR pszTe
     return UINT(std::snprintf(pszTempFile, MAX_PATH, "%s%s%u.tmp", pszPath, pszPrefix, ++uNext) > 0);
 }
 
-inline void ShimSetScreenDepth(int nBitsPerPixel) { shim::nScreenDepth = nBitsPerPixel; }
 inline HDC GetDC(HANDLE) { return &shim::screen; }
 inline int ReleaseDC(HANDLE, HDC) { return 1; }
 inline int GetDeviceCaps(HDC, int nIndex) { return nIndex == BITSPIXEL ? shim::nScreenDepth : 1; }
