@@ -34,7 +34,21 @@ static HWND MakeStatic(LPCSTR pszText, DWORD dwStyle, DWORD dwExStyle = 0, int c
     return hStatic;
 }
 
-TEST_CASE("A link fits itself to its text and keeps the edge its alignment names")
+// The text colour the parent's control-colour request sets, or CLR_INVALID
+// for the default colours.
+static COLORREF LinkColour(HWND hControl, LRESULT* plBrush)
+{
+    HDC hDC = ::CreateCompatibleDC(nullptr);
+    ::SetBkMode(hDC, OPAQUE);
+    *plBrush = ::SendMessageA(s_parent.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hDC),
+                              reinterpret_cast<LPARAM>(hControl));
+    const COLORREF cr = ::GetBkMode(hDC) == TRANSPARENT ? ::GetTextColor(hDC) : CLR_INVALID;
+    ::DeleteDC(hDC);
+    return cr;
+}
+
+TEST_CASE("A link fits itself to its text, keeping the edge its alignment names, and answers the colour request "
+          "in the colour of its state; other controls keep the dialog's")
 {
     SIZE text = {};
     HDC hDC = ::GetDC(nullptr);
@@ -59,32 +73,15 @@ TEST_CASE("A link fits itself to its text and keeps the edge its alignment names
         CHECK_MESSAGE(::EqualRect(&rc, &rcWanted), c.dwStyle);
         ::DestroyWindow(link.m_hWnd);
     }
-}
-
-// The text colour the parent's control-colour request sets, or CLR_INVALID
-// for the default colours.
-static COLORREF LinkColour(HWND hControl, LRESULT* plBrush)
-{
-    HDC hDC = ::CreateCompatibleDC(nullptr);
-    ::SetBkMode(hDC, OPAQUE);
-    *plBrush = ::SendMessageA(s_parent.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hDC),
-                              reinterpret_cast<LPARAM>(hControl));
-    const COLORREF cr = ::GetBkMode(hDC) == TRANSPARENT ? ::GetTextColor(hDC) : CLR_INVALID;
-    ::DeleteDC(hDC);
-    return cr;
-}
-
-TEST_CASE("A link answers the colour request in the colour of its state; other controls keep the dialog's")
-{
     CHyperLink link;
     CStatic plain;
     REQUIRE(link.SubclassWindow(MakeStatic("Visit us", SS_LEFT)));
     REQUIRE(plain.SubclassWindow(MakeStatic("Plain", SS_LEFT)));
     LRESULT lBrush = 0;
-    const struct { BOOL bSelected, bVisited; COLORREF crText; } cases[] = {
+    const struct { BOOL bSelected, bVisited; COLORREF crText; } colours[] = {
         { FALSE, FALSE, RGB(0, 0, 255) }, { TRUE, TRUE, RGB(0, 128, 128) }, { FALSE, TRUE, RGB(128, 0, 128) },
     };
-    for (const auto& c : cases)
+    for (const auto& c : colours)
     {
         link.m_bSelected = c.bSelected;
         link.m_bVisited = c.bVisited;
