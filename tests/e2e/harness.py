@@ -60,22 +60,19 @@ def rect(hwnd):
     return tuple(map(int, info(hwnd)["rect"].split()))
 
 
-def wait_window(cls, title, timeout=START_TIMEOUT, parent=None, display=None):
-    """The window (a child of parent when given), once shown; 0 if it never is."""
+def wait_window(cls, title, timeout=START_TIMEOUT, parent=None, display=None):  # once shown; else 0
     args = ("wait", cls, title, int(timeout * 1000), *([parent] if parent else []))
     return int(probe_value(*args, display=display, check=False) or 0)
 
 
-def wait_until(condition, timeout=START_TIMEOUT, interval=0.1):
-    """The first true result of condition(), or the last false one when the time is up."""
+def wait_until(condition, timeout=START_TIMEOUT, interval=0.1):  # the first true result, else the last
     deadline = time.monotonic() + timeout
     while not (result := condition()) and time.monotonic() < deadline:
         time.sleep(interval)
     return result
 
 
-def wait_front(cls, title, timeout=START_TIMEOUT):
-    """A top-level window once it is in front and takes input; 0 if it never is."""
+def wait_front(cls, title, timeout=START_TIMEOUT):  # a top-level window once in front, taking input; else 0
     hwnd = wait_window(cls, title, timeout)
     if hwnd and wait_until(lambda: info(hwnd).get("foreground") == "1", timeout):
         time.sleep(0.3)  # in front is not yet drawn on the X screen
@@ -107,8 +104,7 @@ def xdo(*args, display=None):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def point_at(hwnd, dx=None, dy=None):
-    """The pointer over a window (keys go there): its middle, or (dx, dy) from its top left."""
+def point_at(hwnd, dx=None, dy=None):  # the pointer (and keys) to its middle, or (dx, dy) from its top left
     left, top, right, bottom = rect(hwnd)
     xdo("mousemove", left + (dx if dx is not None else (right - left) // 2),
         top + (dy if dy is not None else (bottom - top) // 2))
@@ -119,8 +115,7 @@ def click(hwnd, dx=None, dy=None):
     xdo("click", 1)
 
 
-def wine(*args, check=True):
-    """Runs a Wine tool such as reg to its end (twice if it fails: the tool is not under test)."""
+def wine(*args, check=True):  # runs a Wine tool such as reg (twice if it fails: it is not under test)
     for attempt in (1, 2):
         code = subprocess.run([WINE, *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env(),
                               timeout=60).returncode
@@ -129,8 +124,7 @@ def wine(*args, check=True):
     raise AssertionError(f"wine {' '.join(args)} failed with {code}")
 
 
-def set_windows_version(program, version):
-    """Makes Wine report another Windows version to one program (by file name)."""
+def set_windows_version(program, version):  # Wine reports it to that program (a file name)
     wine("reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\" + program, "/v", "Version", "/d", version, "/f")
 
 
@@ -263,8 +257,7 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
         self.hosts.append(Host(*args))
         return self.hosts[-1]
 
-    def install(self, name="Vistel.scr", source=SAVER, stubs=()):
-        """Copies a saver into the scratch folder under a name, with stub DLLs beside it."""
+    def install(self, name="Vistel.scr", source=SAVER, stubs=()):  # a copy in the scratch folder, stubs beside
         target = os.path.join(self.scratch, name)
         shutil.copy(source, target)
         if os.path.basename(name) in {FAST, FAST98} - UNMANAGED:
@@ -278,8 +271,7 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
     def assert_closes(self, saver, code=0):
         self.assertEqual(saver.wait(), code)
 
-    def open_dialog(self, args=(), env=None, fast=True):
-        """The settings dialog with no owner, pointed at (unmanaged, its message boxes stay behind)."""
+    def open_dialog(self, args=(), env=None, fast=True):  # unowned, pointed at; unmanaged: message boxes behind
         self.saver = self.start(list(args), program=self.install(FAST) if fast else SAVER, env=env)
         # Seen on a loaded machine: the dialog shown but not in front. With no window manager
         # nothing brings it there (the command-line test sees it come there itself).

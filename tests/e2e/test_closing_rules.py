@@ -10,12 +10,8 @@ WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x100000
 WM_CONTEXTMENU = 0x007B
 
 
-def table(name):
-    with open(os.path.join(os.path.dirname(__file__), name)) as rows:
-        return [line.rstrip("\n").split("\t") for line in rows if not line.startswith("#")]
-
-
-INPUTS, LINES = table("inputs.tsv"), table("command_lines.tsv")
+INPUTS, LINES = ([row.rstrip("\n").split("\t") for row in open(os.path.join(os.path.dirname(__file__), name))
+                  if not row.startswith("#")] for name in ("inputs.tsv", "command_lines.tsv"))
 MISSING = 99999  # no window
 
 

@@ -8,7 +8,6 @@ from pathlib import Path
 from harness import (BUILD, FAST, FAST98, SC_CLOSE, STUBS, WM_SYSCOMMAND, SaverTestCase, post, probe, probe_value,
                      send, set_password_flag, set_windows_version, wait_until, winpath, xdo)
 
-EXIT_FAILED = 255  # -1 as the shell sees it
 
 
 class Passwords(SaverTestCase):
@@ -21,12 +20,8 @@ class Passwords(SaverTestCase):
         super().setUp()
         self.log, self.control = (os.path.join(self.scratch, name) for name in ("stub.log", "stub.control"))
         self.env = {"VISTEL_STUB_LOG": winpath(self.log), "VISTEL_STUB_CONTROL": winpath(self.control)}
-        self.answer("refuse")
         self.addCleanup(probe, "running", 0)  # a failed test leaves the next one a clean state
         self.addCleanup(set_password_flag, None)
-
-    def answer(self, words):
-        Path(self.control).write_text(words)
 
     def logged(self):
         return Path(self.log).read_text().splitlines() if os.path.exists(self.log) else []
@@ -57,11 +52,11 @@ class Passwords(SaverTestCase):
                 self.assertEqual(saver.wait(), 0)
                 self.assertEqual(self.logged(), [])
 
-    def test_a_refusal_keeps_the_saver_and_the_right_password_closes_it_the_running_state_spans_the_checks(self):
+    def test_a_refusal_keeps_the_saver_the_right_password_closes_it_and_running_spans_the_checks(self):
         set_password_flag(1)
         # The stand-in posts a close while its dialog is open and another just
         # before it refuses: neither opens a second dialog.
-        self.answer("refuse hold=2000 close")
+        Path(self.control).write_text("refuse hold=2000 close")
         saver = self.start_saver()
         self.assertEqual(probe_value("running"), "1")
         post(saver.hwnd, WM_SYSCOMMAND, SC_CLOSE)
@@ -77,7 +72,7 @@ class Passwords(SaverTestCase):
         self.assertTrue(saver.stays())
         self.assertEqual(self.logged().count(verify), 1)
         # Armed, AutoPlay is cancelled and the saver closes through the check.
-        self.answer("accept")
+        Path(self.control).write_text("accept")
         self.assertEqual(send(saver.hwnd, "QueryCancelAutoPlay"), 1)
         self.assertEqual(saver.wait(), 0)
         self.assertEqual(self.logged(), ["load running=0", verify, "answer refuse", verify, "answer accept",
@@ -99,7 +94,7 @@ class Passwords(SaverTestCase):
     def test_a_crash_switches_the_running_state_off_and_ends_the_process(self):
         set_password_flag(1)
         program = self.install("Crash98.exe", os.path.join(BUILD, "tests", "crashing_saver.exe"), ("PASSWORD.CPL",))
-        self.assertEqual(self.start(["/s"], program=program, env=self.env).wait(), EXIT_FAILED)
+        self.assertEqual(self.start(["/s"], program=program, env=self.env).wait(), 255)  # -1
         self.assertEqual(probe_value("running"), "0")
         self.assertEqual(self.logged(), ["load running=0", "unload running=0"])
 

@@ -1,5 +1,4 @@
-// probe: looks at and pokes the windows of other programs, one command of the table at the end per run.
-// Prints one value a line; exits with 0, 1 when the command failed, 2 for a wrong command line.
+// probe: looks at and pokes other programs' windows, one command below a run (exit 1: failed, 2: misused).
 #include <windows.h>
 
 #include <cctype>
