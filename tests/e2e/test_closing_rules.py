@@ -1,22 +1,17 @@
-"""The saver's windows, what starts them (every command line of command_lines.tsv, the mode's result
-the exit code) and what ends them (every input of inputs.tsv on the full-screen saver and the preview)."""
+"""The saver's windows, what starts them (command_lines.tsv) and what ends them (inputs.tsv)."""
 
 import os
 import unittest
 
 from harness import (DIALOG_CLASS, FAST, SAVER_CLASS, SETTINGS_TITLE, Host, SaverTestCase, Screen, info, point_at,
-                     post, probe, probe_value, rect, wait_front, wait_window, winpath, xdo)
+                     post, probe, probe_value, rect, text, wait_front, wait_window, winpath, xdo)
 
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x10000000, 0x8
 WM_CONTEXTMENU = 0x007B
 
 
-def table(name):
-    with open(os.path.join(os.path.dirname(__file__), name)) as rows:
-        return [line.rstrip("\n").split("\t") for line in rows if not line.startswith("#")]
-
-
-INPUTS, LINES = table("inputs.tsv"), table("command_lines.tsv")
+INPUTS, LINES = ([row.rstrip("\n").split("\t") for row in open(os.path.join(os.path.dirname(__file__), name))
+                  if not row.startswith("#")] for name in ("inputs.tsv", "command_lines.tsv"))
 MISSING = 99999  # no window
 
 
@@ -54,7 +49,7 @@ class Windows(SaverTestCase):
         for x, y in ((0, 0), (799, 0), (400, 300), (0, 599), (799, 599)):
             self.assertEqual(screen.pixel(x, y), (0, 0, 0), f"pixel {x},{y}")
         self.assertEqual(probe_value("settext", hwnd, "Changed"), "0")
-        self.assertEqual(info(hwnd)["text"], "Screen Saver")
+        self.assertEqual(text(hwnd), "Screen Saver")
         # A second saver brings the first to the front and ends.
         self.assertEqual(self.start(["/s"], program=program).wait(), 0)
         self.assertEqual(wait_window(SAVER_CLASS, "Screen Saver", 0), hwnd)
@@ -68,38 +63,9 @@ class Windows(SaverTestCase):
         xdo("key", "a")
         self.assertEqual(saver.wait(), 0)
 
-    def test_each_input_that_ends_the_full_screen_saver(self):
-        program = self.install(FAST)
-        for name, action, full_screen, preview in INPUTS:
-            if full_screen == "ends":
-                with self.subTest(name):
-                    xdo("mousemove", 400, 300)
-                    saver = self.start(["/s"], program=program)
-                    apply(action, saver.wait_window(), 400, 300)
-                    self.assertEqual(saver.wait(), 0)
-
-    def test_the_preview_fills_its_host_which_alone_ends_it(self):
-        host = self.host(152, 112)
-        saver = self.start(["/p", str(host.hwnd)])
-        hwnd = saver.wait_window("Preview", parent=host.hwnd)
-        facts = info(hwnd)
-        self.assertTrue(int(facts["style"], 16) & WS_CHILD)
-        self.assertEqual((facts["client"], facts["rect"]), ("152 112", info(host.hwnd)["rect"]))
-        left, top, right, bottom = rect(hwnd)
-        x, y = (left + right) // 2, (top + bottom) // 2
-        xdo("mousemove", x, y)
-        for name, action, full_screen, preview in INPUTS:
-            if preview == "stays":
-                apply(action, hwnd, x, y)
-        # Help requests are settled and go on to the host with its handle.
-        self.assertEqual(probe_value("help", hwnd), "1")
-        post(hwnd, WM_CONTEXTMENU, hwnd, 5678)
-        self.assertTrue(saver.stays())
-        host.close()
-        self.assertIn(f"WM_CONTEXTMENU wparam={host.hwnd} lparam=5678", host.process.stdout.read())
-        self.assertEqual(saver.wait(), 0)
-
-    def test_each_command_line(self):
+    def test_each_command_line_each_input_that_ends_the_full_screen_saver_and_the_preview_it_leaves(self):
+        ends = [action for name, action, full_screen, preview in INPUTS if full_screen == "ends"]
+        stays = [action for name, action, full_screen, preview in INPUTS if preview == "stays"]
         self.assertEqual(info(MISSING)["exists"], "0")
         os.mkdir(os.path.join(self.scratch, "with blanks"))
         names = {"saver": winpath(self.install(FAST)), "missing": MISSING,
@@ -112,16 +78,31 @@ class Windows(SaverTestCase):
                 command = line.encode("latin-1").decode("unicode_escape").format(host=host.hwnd, **names)
                 if kind == "dialog":
                     probe("front", other.hwnd)
+                xdo("mousemove", 400, 300)
                 saver = self.start([], command_line=command)
                 if kind == "exit":
                     self.assertEqual(saver.wait(), int(expected[0]) & 0xFF)
                 elif kind == "saver":
-                    saver.wait_window()
-                    xdo("key", "a")
-                    self.assertEqual(saver.wait(), 0)
-                elif kind == "preview":
-                    self.assertEqual(info(saver.wait_window("Preview", parent=host.hwnd))["parent"], str(host.hwnd))
+                    action = ends.pop() if ends else "key a"
+                    apply(action, saver.wait_window(), 400, 300)
+                    self.assertEqual(saver.wait(), 0, action)
+                elif kind == "preview":  # it fills its host, which alone ends it
+                    hwnd = saver.wait_window("Preview", parent=host.hwnd)
+                    facts = info(hwnd)
+                    self.assertTrue(int(facts["style"], 16) & WS_CHILD)
+                    self.assertEqual((facts["parent"], facts["client"], facts["rect"]),
+                                     (str(host.hwnd), "152 112", info(host.hwnd)["rect"]))
+                    left, top, right, bottom = rect(hwnd)
+                    xdo("mousemove", (left + right) // 2, (top + bottom) // 2)
+                    for action in stays:
+                        apply(action, hwnd, (left + right) // 2, (top + bottom) // 2)
+                    stays = []  # the first preview is enough
+                    # Help requests are settled and go on to the host with its handle.
+                    self.assertEqual(probe_value("help", hwnd), "1")
+                    post(hwnd, WM_CONTEXTMENU, hwnd, 5678)
+                    self.assertTrue(saver.stays())
                     host.close()
+                    self.assertIn(f"WM_CONTEXTMENU wparam={host.hwnd} lparam=5678", host.process.stdout.read())
                     self.assertEqual(saver.wait(), 0)
                 else:
                     dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
@@ -131,7 +112,7 @@ class Windows(SaverTestCase):
                     point_at(dialog)
                     xdo("key", "Return" if expected[1] == "1" else "Escape")
                     self.assertEqual(saver.wait(), int(expected[1]))
-
+        self.assertEqual(ends, [], "more inputs end the saver than command lines start it")
 
 
 if __name__ == "__main__":

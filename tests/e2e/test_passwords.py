@@ -1,5 +1,4 @@
-"""The screen-saver password on the Windows 95/98 family, through stand-ins for the system's password
-services that log every call; none of it on the other platforms."""
+"""The screen-saver password on Windows 95/98 (through logging stand-ins for its services), not elsewhere."""
 
 import os
 import shutil
@@ -9,7 +8,6 @@ from pathlib import Path
 from harness import (BUILD, FAST, FAST98, SC_CLOSE, STUBS, WM_SYSCOMMAND, SaverTestCase, post, probe, probe_value,
                      send, set_password_flag, set_windows_version, wait_until, winpath, xdo)
 
-EXIT_FAILED = 255  # -1 as the shell sees it
 
 
 class Passwords(SaverTestCase):
@@ -22,12 +20,8 @@ class Passwords(SaverTestCase):
         super().setUp()
         self.log, self.control = (os.path.join(self.scratch, name) for name in ("stub.log", "stub.control"))
         self.env = {"VISTEL_STUB_LOG": winpath(self.log), "VISTEL_STUB_CONTROL": winpath(self.control)}
-        self.answer("refuse")
         self.addCleanup(probe, "running", 0)  # a failed test leaves the next one a clean state
         self.addCleanup(set_password_flag, None)
-
-    def answer(self, words):
-        Path(self.control).write_text(words)
 
     def logged(self):
         return Path(self.log).read_text().splitlines() if os.path.exists(self.log) else []
@@ -58,39 +52,32 @@ class Passwords(SaverTestCase):
                 self.assertEqual(saver.wait(), 0)
                 self.assertEqual(self.logged(), [])
 
-    def test_the_right_password_closes_and_the_running_state_spans_the_check(self):
-        set_password_flag(1)
-        self.answer("accept")
-        saver = self.start_saver()
-        self.assertEqual(probe_value("running"), "1")
-        # Armed, AutoPlay is cancelled and the saver closes through the check.
-        self.assertEqual(send(saver.hwnd, "QueryCancelAutoPlay"), 1)
-        self.assertEqual(saver.wait(), 0)
-        self.assertEqual(self.logged(), ["load running=0", f"verify hwnd={saver.hwnd} running=1", "answer accept",
-                                         "unload running=1"])
-        self.assertEqual(probe_value("running"), "0")
-
-    def test_a_refusal_keeps_the_saver_with_hidden_cursor_and_a_new_reference_point(self):
+    def test_a_refusal_keeps_the_saver_the_right_password_closes_it_and_running_spans_the_checks(self):
         set_password_flag(1)
         # The stand-in posts a close while its dialog is open and another just
         # before it refuses: neither opens a second dialog.
-        self.answer("refuse hold=2000 close")
+        Path(self.control).write_text("refuse hold=2000 close")
         saver = self.start_saver()
+        self.assertEqual(probe_value("running"), "1")
         post(saver.hwnd, WM_SYSCOMMAND, SC_CLOSE)
-        self.wait_logged(f"verify hwnd={saver.hwnd} running=1")
+        verify = f"verify hwnd={saver.hwnd} running=1"
+        self.wait_logged(verify)
         xdo("mousemove", 500, 300)
         xdo("key", "b")
         self.wait_logged("answer refuse")
         self.assertTrue(saver.stays())
-        self.assertEqual(self.logged().count(f"verify hwnd={saver.hwnd} running=1"), 1)
         self.assertEqual(probe_value("cursor"), "0")
-        # The reference point is where the cursor was at the refusal.
+        # The reference point is where the cursor was at the refusal: this is no move of 5.
         xdo("mousemove", 502, 302)
         self.assertTrue(saver.stays())
-        self.answer("accept")
-        xdo("mousemove", 503, 302)
+        self.assertEqual(self.logged().count(verify), 1)
+        # Armed, AutoPlay is cancelled and the saver closes through the check.
+        Path(self.control).write_text("accept")
+        self.assertEqual(send(saver.hwnd, "QueryCancelAutoPlay"), 1)
         self.assertEqual(saver.wait(), 0)
-        self.assertEqual(self.logged().count(f"verify hwnd={saver.hwnd} running=1"), 2)
+        self.assertEqual(self.logged(), ["load running=0", verify, "answer refuse", verify, "answer accept",
+                                         "unload running=1"])
+        self.assertEqual(probe_value("running"), "0")
 
     def test_mode_a_asks_the_router_to_change_the_password_and_does_nothing_without_it(self):
         owner, foreground = self.host(), self.host()
@@ -107,7 +94,7 @@ class Passwords(SaverTestCase):
     def test_a_crash_switches_the_running_state_off_and_ends_the_process(self):
         set_password_flag(1)
         program = self.install("Crash98.exe", os.path.join(BUILD, "tests", "crashing_saver.exe"), ("PASSWORD.CPL",))
-        self.assertEqual(self.start(["/s"], program=program, env=self.env).wait(), EXIT_FAILED)
+        self.assertEqual(self.start(["/s"], program=program, env=self.env).wait(), 255)  # -1
         self.assertEqual(probe_value("running"), "0")
         self.assertEqual(self.logged(), ["load running=0", "unload running=0"])
 

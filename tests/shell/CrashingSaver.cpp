@@ -1,5 +1,4 @@
-// A saver whose window crashes on its first paint: the shell's exception guard must switch the
-// screen-saver-running state off and end the process.
+// A saver that crashes on its first paint: the shell must switch the running state off and end.
 #include "ScreenSaverDlg.h"
 #include "ScreenSaverWnd.h"
 

@@ -1,9 +1,7 @@
-// Stand-ins for the Windows 95/98 password services, logging each call to the file VISTEL_STUB_LOG:
-// PASSWORD.CPL ("VerifyScreenSavePwd") or, with MPR_STUB, MPR.DLL ("PwdChangePasswordA"). The file
-// VISTEL_STUB_CONTROL says how to answer a check: "accept" or "refuse", "hold=MS" (keep the "dialog"
-// open MS ms) and "close" (post WM_CLOSE to the saver as the dialog opens and just before it answers).
-// With VISTEL_MONITOR_LOG set, PASSWORD.CPL also appends once a second from inside the saver
-//   SECONDS paints=N gdi=N windows=N workingset=BYTES private=BYTES
+// Stand-ins for the Windows 95/98 PASSWORD.CPL and (MPR_STUB) MPR.DLL, logging each call to VISTEL_STUB_LOG.
+// VISTEL_STUB_CONTROL says how to answer a check: "accept" or "refuse", "hold=MS" (keep the "dialog" open),
+// "close" (post WM_CLOSE to the saver as the dialog opens and just before it answers). With
+// VISTEL_MONITOR_LOG, PASSWORD.CPL appends "SECONDS paints= gdi= windows= workingset= private=" each second.
 #include <windows.h>
 #include <psapi.h>
 
@@ -56,14 +54,11 @@ static LRESULT CALLBACK CountPaints(int nCode, WPARAM wParam, LPARAM lParam)
 
 static BOOL CALLBACK CountChild(HWND, LPARAM lParam) { return ++*reinterpret_cast<int*>(lParam) > 0; }
 
-// The process's windows and their children.
+// The saver's thread's windows and their children.
 static BOOL CALLBACK CountWindow(HWND hWnd, LPARAM lParam)
 {
-    DWORD dwProcess = 0;
-    GetWindowThreadProcessId(hWnd, &dwProcess);
-    if (dwProcess == GetCurrentProcessId() && CountChild(hWnd, lParam))
-        EnumChildWindows(hWnd, CountChild, lParam);
-    return TRUE;
+    EnumChildWindows(hWnd, CountChild, lParam);
+    return CountChild(hWnd, lParam);
 }
 
 static DWORD WINAPI Monitor(LPVOID pvLog)
@@ -76,7 +71,7 @@ static DWORD WINAPI Monitor(LPVOID pvLog)
         int nObjects = 0, nWindows = 0;
         for (UINT_PTR uIndex = 1; uIndex < 0x10000; uIndex++)
             nObjects += GetObjectType(reinterpret_cast<HGDIOBJ>(uIndex)) != 0;
-        EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&nWindows));
+        EnumThreadWindows(s_dwSaverThread, CountWindow, reinterpret_cast<LPARAM>(&nWindows));
         PROCESS_MEMORY_COUNTERS counters = {};
         GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
         if (FILE* pFile = std::fopen(static_cast<const char*>(pvLog), "a"))

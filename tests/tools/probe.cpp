@@ -1,5 +1,4 @@
-// probe: looks at and pokes the windows of other programs, one command of the table at the end per run.
-// Prints one value a line; exits with 0, 1 when the command failed, 2 for a wrong command line.
+// probe: looks at and pokes other programs' windows, one command below a run (exit 1: failed, 2: misused).
 #include <windows.h>
 
 #include <cctype>
@@ -33,9 +32,11 @@ static int Wait(int argc, char** argv)
 {
     const char* pszClass = std::strcmp(argv[0], "-") == 0 ? nullptr : argv[0];
     const char* pszTitle = std::strcmp(argv[1], "-") == 0 ? nullptr : argv[1];
+    HWND hParent = argc > 3 ? Hwnd(argv[3]) : nullptr;
     for (const DWORD dwStart = GetTickCount(); GetTickCount() - dwStart <= Number(argv[2]) + 50; Sleep(50))
-        if (HWND hWnd = FindWindowExA(argc > 3 ? Hwnd(argv[3]) : nullptr, nullptr, pszClass, pszTitle))
-            return Print(Handle(hWnd));
+        for (HWND hWnd = nullptr; (hWnd = FindWindowExA(hParent, hWnd, pszClass, pszTitle)) != nullptr;)
+            if (IsWindowVisible(hWnd))
+                return Print(Handle(hWnd));
     return 1;
 }
 
@@ -48,12 +49,11 @@ static int Info(int, char** argv)
     RECT rc, rcClient;
     GetWindowRect(hWnd, &rc);
     GetClientRect(hWnd, &rcClient);
-    char szClass[256] = "", szText[512] = "";
+    char szClass[256] = "";
     GetClassNameA(hWnd, szClass, sizeof(szClass));
-    GetWindowTextA(hWnd, szText, sizeof(szText));
     const unsigned long ulStyle = static_cast<unsigned long>(GetWindowLongA(hWnd, GWL_STYLE));
-    std::printf("class=%s\ntext=%s\nrect=%ld %ld %ld %ld\nclient=%ld %ld\nstyle=0x%08lx\nexstyle=0x%08lx\n", szClass,
-                szText, rc.left, rc.top, rc.right, rc.bottom, rcClient.right, rcClient.bottom, ulStyle,
+    std::printf("class=%s\nrect=%ld %ld %ld %ld\nclient=%ld %ld\nstyle=0x%08lx\nexstyle=0x%08lx\n", szClass, rc.left,
+                rc.top, rc.right, rc.bottom, rcClient.right, rcClient.bottom, ulStyle,
                 static_cast<unsigned long>(GetWindowLongA(hWnd, GWL_EXSTYLE)));
     std::printf("parent=%llu\nowner=%llu\nenabled=%d\nforeground=%d\n",
                 Handle((ulStyle & WS_CHILD) ? GetParent(hWnd) : nullptr), Handle(GetWindow(hWnd, GW_OWNER)),
@@ -139,24 +139,15 @@ static int Running(int argc, char** argv)
     return Print(bRunning ? 1 : 0);
 }
 
-static BOOL CALLBACK PrintTopLevel(HWND hWnd, LPARAM)
-{
-    char szClass[256] = "";
-    GetClassNameA(hWnd, szClass, sizeof(szClass));
-    std::printf("%llu %s %d\n", Handle(hWnd), szClass, IsWindowVisible(hWnd) ? 1 : 0);
-    return TRUE;
-}
-
 static const struct { const char* pszName; int nMinArgs, nMaxArgs; int (*pRun)(int, char**); } s_commands[] = {
     // A window is named by its handle in decimal.
-    { "wait", 3, 4, Wait },             // CLASS TITLE MS [PARENT] ("-" any): the window once it exists
+    { "wait", 3, 4, Wait },             // CLASS TITLE MS [PARENT] ("-" any): the window once shown
     { "info", 1, 1, Info },             // HWND: key=value facts about a window
     { "text", 1, 1, Text },             // HWND: the text WM_GETTEXT gives
     { "run", 1, 1, Run },               // COMMANDLINE: runs it as is; exits with its exit code
     { "invalidate", 5, 5, Invalidate }, // HWND L T R B: invalidates (and erases); returns once painted
     { "host", 2, 2, Host },             // W H: a host window; prints it, logs context menus until closed
     { "running", 0, 1, Running },       // [0|1]: the screen-saver-running state (or sets it)
-    { "windows", 0, 0, [](int, char**) { return EnumWindows(PrintTopLevel, 0) ? 0 : 1; } }, // "hwnd class visible"
     { "post", 4, 4, [](int, char** argv) {  // HWND MSG WPARAM LPARAM (MSG a number or a registered name)
           return PostMessageA(Hwnd(argv[0]), Message(argv[1]), Number(argv[2]), Number(argv[3])) ? 0 : 1; } },
     { "send", 4, 4, [](int, char** argv) {  // HWND MSG WPARAM LPARAM: the result

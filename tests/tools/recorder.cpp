@@ -1,14 +1,13 @@
-// recorder: stands in for a web browser or mail program. Appends its command line, as one line, to
-// the file named by the environment variable VISTEL_RECORD, and ends.
+// recorder: stands in for a web browser or mail program: appends its command line to the file VISTEL_RECORD.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    char szFile[MAX_PATH];
-    const DWORD cch = GetEnvironmentVariableA("VISTEL_RECORD", szFile, sizeof(szFile));
-    FILE* pFile = cch > 0 && cch < sizeof(szFile) ? std::fopen(szFile, "ab") : nullptr;
+    const char* pszFile = std::getenv("VISTEL_RECORD");
+    FILE* pFile = pszFile != nullptr ? std::fopen(pszFile, "ab") : nullptr;
     if (pFile == nullptr)
         return 1;
     std::fprintf(pFile, "%s\n", GetCommandLineA());
