@@ -47,7 +47,7 @@ start_session() {
     # Warm the prefix so that the first timed test does not pay for its
     # updates, and start the desktop process with a window: services that
     # Wine starts for the first window must not inherit a test's output pipe.
-    "$WINE" "$VISTEL_ROOT/build/win64/tests/probe.exe" activate 100 >/dev/null 2>&1 || true
+    "$WINE" "$VISTEL_ROOT/build/win64/tests/probe.exe" wait - - 100 >/dev/null 2>&1 || true
     # Keep that desktop process up between tests, as a Windows desktop is:
     # Wine ends it a second after the last program on it.
     "$WINE" "$VISTEL_ROOT/build/win64/tests/probe.exe" hold >/dev/null 2>&1 &
