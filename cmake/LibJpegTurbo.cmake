@@ -61,6 +61,8 @@ function(vistel_add_libjpeg_turbo name)
         LOG_CONFIGURE ON
         LOG_BUILD ON
         LOG_OUTPUT_ON_FAILURE ON)
+    # Sources fetched again (our patches changed) are built again.
+    ExternalProject_Add_StepDependencies(${name}_build build "${VISTEL_LIBJPEG_SOURCE}/.vistel-complete")
 
     # jconfig.h is made by the library's configure step; the folder must
     # exist before then for the imported target.

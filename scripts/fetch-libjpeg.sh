@@ -2,6 +2,8 @@
 # Fetches the sources of libjpeg-turbo 2.1.5 from Debian's source package
 # into build/deps/libjpeg-turbo-2.1.5 (once; later runs find them there).
 # The build compiles them with the library's own CMake (cmake/LibJpegTurbo.cmake).
+# Our fixes to the library (cmake/libjpeg-turbo-*.patch) are applied on
+# the way; a change to them fetches the sources again.
 #
 # apt-get source needs a deb-src entry. When the archive offers no source
 # package yet, one is made from the entry of the main release, naming the
@@ -14,7 +16,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 version=2.1.5
 deps="$root/build/deps"
 dest="$deps/libjpeg-turbo-$version"
-[ -f "$dest/.vistel-complete" ] && exit 0
+patches=$(ls "$root"/cmake/libjpeg-turbo-*.patch)
+patch_sum=$(cat $patches | cksum)
+[ "$(cat "$dest/.vistel-complete" 2>/dev/null)" = "$patch_sum" ] && exit 0
 
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 [ -n "$codename" ] || { echo "fetch-libjpeg: /etc/os-release names no release" >&2; exit 1; }
@@ -103,7 +107,10 @@ package_version=$(apt-cache showsrc libjpeg-turbo | sed -n "s/^Version: \(.*:$ve
     echo "fetch-libjpeg: the source package did not unpack into libjpeg-turbo-$version" >&2
     exit 1
 }
+for patch in $patches; do
+    patch -s -p1 -d "$work/libjpeg-turbo-$version" <"$patch"
+done
 rm -rf "$dest"
 mv "$work/libjpeg-turbo-$version" "$dest"
-touch "$dest/.vistel-complete"
+echo "$patch_sum" >"$dest/.vistel-complete"
 echo "fetch-libjpeg: libjpeg-turbo $package_version sources in $dest"
