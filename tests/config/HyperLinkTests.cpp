@@ -104,7 +104,7 @@ static void SetClassValue(LPCSTR pszKey, const std::string& bytes)
     }
 }
 
-// The line the recorder wrote, waiting up to dwWait ms for it; empty when nothing was started.
+// The line the probe, started as the program, wrote (waiting up to dwWait ms); empty when nothing was started.
 static std::string Recorded(const std::string& record, DWORD dwWait = 10000)
 {
     std::string line;
@@ -119,7 +119,7 @@ TEST_CASE("When the shell cannot open a target the program registered for web pa
     char szPath[MAX_PATH];
     std::string folder(szPath, ::GetModuleFileNameA(nullptr, szPath, MAX_PATH));
     folder.erase(folder.find_last_of('\\') + 1);
-    const std::string rec = folder + "recorder.exe", q = "\"" + rec + "\"", record = folder + "opened-unit.txt";
+    const std::string rec = folder + "probe.exe", q = "\"" + rec + "\"", record = folder + "opened-unit.txt";
     ::SetEnvironmentVariableA("VISTEL_RECORD", record.c_str());
     char szHtmClass[MAX_PATH] = "";
     LONG cb = sizeof(szHtmClass);

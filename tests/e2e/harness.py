@@ -10,7 +10,7 @@ import unittest
 WINE = "/usr/lib/wine/wine64"
 BUILD, SOURCE = os.environ["VISTEL_BUILD"], os.environ["VISTEL_SOURCE"]
 SAVER = os.path.join(BUILD, "Vistel.scr")
-PROBE, RECORDER = (os.path.join(BUILD, "tests", name) for name in ("probe.exe", "recorder.exe"))
+PROBE = os.path.join(BUILD, "tests", "probe.exe")  # with VISTEL_RECORD, also the programs links open
 STUBS = os.path.join(BUILD, "tests", "stubs")
 WINDOWS_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows")
 SAVER_CLASS, DIALOG_CLASS = "WindowsScreenSaverClass", "#32770"
@@ -35,7 +35,7 @@ def wine_env(extra=None, display=None):
     return {**os.environ, **({"DISPLAY": display} if display else {}), **(extra or {})}
 
 
-def probe(*args, display=None, check=True):  # runs tests/tools/probe.cpp; returns its output lines
+def probe(*args, display=None, check=True):  # runs tests/helpers/probe.cpp; returns its output lines
     for attempt in (1, 2):
         # Standard error is not read: Wine services it starts may keep it open.
         result = subprocess.run([WINE, PROBE, *map(str, args)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
@@ -156,17 +156,6 @@ def settings_file():  # None when there is none
     if os.path.exists(SETTINGS):
         with open(SETTINGS, "rb") as ini:
             return ini.read()
-
-
-# For test_slideshow until its picture cases take it over.
-def make_picture(path, width, height, top="red", bottom=None, kind="BMP3"):
-    """Writes a picture with ImageMagick: its top half in one colour, its bottom half in another."""
-    bottom = bottom or top
-    upper = height // 2
-    subprocess.run(["/usr/bin/convert", "-size", f"{width}x{upper}", f"xc:{top}", "-size",
-                    f"{width}x{height - upper}", f"xc:{bottom}", "-append", "-type", "TrueColor",
-                    f"{kind}:{path}"], check=True, timeout=60)
-    return path
 
 
 class Screen:  # a screenshot of the whole X screen as 8-bit RGB

@@ -93,7 +93,7 @@ class Passwords(SaverTestCase):
 
     def test_a_crash_switches_the_running_state_off_and_ends_the_process(self):
         set_password_flag(1)
-        program = self.install("Crash98.exe", os.path.join(BUILD, "tests", "crashing_saver.exe"), ("PASSWORD.CPL",))
+        program = self.install("Crash98.exe", os.path.join(BUILD, "tests", "test_saver.exe"), ("PASSWORD.CPL",))
         self.assertEqual(self.start(["/s"], program=program, env=self.env).wait(), 255)  # -1
         self.assertEqual(probe_value("running"), "0")
         self.assertEqual(self.logged(), ["load running=0", "unload running=0"])

@@ -5,7 +5,7 @@ import pwd
 import unittest
 from pathlib import Path
 
-from harness import (DIALOG_CLASS, IDCANCEL, IDOK, RECORDER, SETTINGS_TITLE, WINDOWS_DIR, SaverTestCase,
+from harness import (DIALOG_CLASS, IDCANCEL, IDOK, PROBE, SETTINGS_TITLE, WINDOWS_DIR, SaverTestCase,
                      Screen, click, info, item, point_at, probe, rect, remove_settings, send,
                      settings_file, text, wait_front, wait_until, wait_window, wine, winpath, write_settings, xdo)
 
@@ -148,7 +148,7 @@ class SettingsDialog(SaverTestCase):
                          "RandomImage=0", f"BackColor={64 << 8 | 128 << 16}"])
 
     def test_links_and_settings_that_reach_no_file(self):
-        recorder = f'"{winpath(RECORDER)}"'
+        recorder = f'"{winpath(PROBE)}"'
         register(recorder + ' "%1"')
         record = os.path.join(self.scratch, "opened.txt")
 

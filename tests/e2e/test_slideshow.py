@@ -2,10 +2,11 @@
 colour, on both screens; repaints, random order, a vanished file, the preview in its host."""
 
 import os
+import subprocess
 import time
 import unittest
 
-from harness import (BUILD, SETTLE, Host, SaverTestCase, Screen, make_case_file, make_picture, picture_cases, probe,
+from harness import (BUILD, SETTLE, Host, SaverTestCase, Screen, make_case_file, picture_cases, probe,
                      reference_rgb, remove_settings, wait_until, write_settings, xdo)
 
 BACKGROUND, BLACK, RED, GREEN, YELLOW = (0, 128, 255), (0, 0, 0), (255, 0, 0), (0, 255, 0), (255, 255, 0)
@@ -26,7 +27,8 @@ class SlideShow(SaverTestCase):
         self.addCleanup(remove_settings)
 
     def picture(self, name, top, width=320, height=240):
-        make_picture(os.path.join(self.folder, name), width, height, "rgb%s" % (top,), "blue")
+        subprocess.run(["convert", "-size", f"{width}x{height // 2}", f"xc:rgb{top}", "xc:blue", "-append",
+                        "-type", "TrueColor", "BMP3:" + os.path.join(self.folder, name)], check=True, timeout=60)
 
     def show(self, speed=8, random=0, display=None):
         write_settings(self.folder, speed=speed, random=random, color=BACKGROUND)
@@ -95,7 +97,7 @@ class SlideShow(SaverTestCase):
         # The host sits at (20, 20), 152 x 112: the picture is drawn 152 x 85 at (20, 33).
         self.picture("wide.bmp", RED, 1600, 900)
         write_settings(self.folder, color=BACKGROUND)
-        host = Host(command=[os.path.join(BUILD, "tests", "preview_host.exe")])
+        host = Host(command=[os.path.join(BUILD, "tests", "test_saver.exe")])
         self.hosts.append(host)
         screen = self.screen_when(lambda s: self.drawn(s, 20, 33, 152, 85, RED, None))
         self.assertEqual((screen.pixel(96, 32), screen.pixel(96, 118)), (BACKGROUND, BACKGROUND))

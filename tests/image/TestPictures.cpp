@@ -30,11 +30,6 @@ std::string WriteTempFile(const char* pszName, const Bytes& bytes)
     return strPath;
 }
 
-Bytes PixelBytes(const SECImage& image, size_t cb)
-{
-    return Bytes(image.m_pPixelBits, image.m_pPixelBits + cb);
-}
-
 HWND CreateTestWindow(int x, int y, int cx, int cy)
 {
     WNDCLASSA wc = {};

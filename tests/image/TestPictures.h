@@ -15,7 +15,5 @@ std::string TempPath(const char* pszName);
 // Writes bytes to a file in the temporary folder; returns its path.
 std::string WriteTempFile(const char* pszName, const Bytes& bytes);
 
-Bytes PixelBytes(const SECImage& image, size_t cb);
-
 // A visible top-most pop-up window, with the messages of its showing handled.
 HWND CreateTestWindow(int x, int y, int cx, int cy);

@@ -1,4 +1,6 @@
 // probe: looks at and pokes other programs' windows, one command below a run (exit 1: failed, 2: misused).
+// With VISTEL_RECORD set it stands in for a web browser or mail program instead: it appends its command
+// line to that file.
 #include <windows.h>
 
 #include <cctype>
@@ -82,21 +84,6 @@ static int Run(int, char** argv)
     return static_cast<int>(dwExitCode);
 }
 
-static int Invalidate(int, char** argv)
-{
-    HWND hWnd = Hwnd(argv[0]);
-    const RECT rc = { static_cast<LONG>(Number(argv[1])), static_cast<LONG>(Number(argv[2])),
-                      static_cast<LONG>(Number(argv[3])), static_cast<LONG>(Number(argv[4])) };
-    if (!InvalidateRect(hWnd, &rc, TRUE))
-        return 1;
-    // The update region empties when the paint begins; a message sent then
-    // is answered once the window's thread is back in its loop: painted.
-    for (const DWORD dwStart = GetTickCount(); GetUpdateRect(hWnd, nullptr, FALSE); Sleep(10))
-        if (GetTickCount() - dwStart > 10000)
-            return 1;
-    return Send(hWnd, WM_NULL, 0, 0, false);
-}
-
 // Logs the context-menu requests it receives.
 static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -145,7 +132,10 @@ static const struct { const char* pszName; int nMinArgs, nMaxArgs; int (*pRun)(i
     { "info", 1, 1, Info },             // HWND: key=value facts about a window
     { "text", 1, 1, Text },             // HWND: the text WM_GETTEXT gives
     { "run", 1, 1, Run },               // COMMANDLINE: runs it as is; exits with its exit code
-    { "invalidate", 5, 5, Invalidate }, // HWND L T R B: invalidates (and erases); returns once painted
+    { "invalidate", 5, 5, [](int, char** argv) {  // HWND L T R B: invalidates (and erases)
+          const RECT rc = { LONG(Number(argv[1])), LONG(Number(argv[2])), LONG(Number(argv[3])),
+                            LONG(Number(argv[4])) };
+          return InvalidateRect(Hwnd(argv[0]), &rc, TRUE) ? 0 : 1; } },
     { "host", 2, 2, Host },             // W H: a host window; prints it, logs context menus until closed
     { "running", 0, 1, Running },       // [0|1]: the screen-saver-running state (or sets it)
     { "post", 4, 4, [](int, char** argv) {  // HWND MSG WPARAM LPARAM (MSG a number or a registered name)
@@ -168,6 +158,12 @@ static const struct { const char* pszName; int nMinArgs, nMaxArgs; int (*pRun)(i
 
 int main(int argc, char** argv)
 {
+    if (const char* pszRecord = std::getenv("VISTEL_RECORD"))
+    {
+        if (FILE* pFile = std::fopen(pszRecord, "ab"))
+            return (std::fprintf(pFile, "%s\n", GetCommandLineA()) < 0) | (std::fclose(pFile) != 0);
+        return 1;
+    }
     for (const auto& command : s_commands)
         if (argc >= 2 && std::strcmp(argv[1], command.pszName) == 0 && argc - 2 >= command.nMinArgs &&
             argc - 2 <= command.nMaxArgs)
