@@ -61,7 +61,7 @@ BOOL CScreenSaverWnd::OnEraseBkgnd(CDC* pDC)
     {
         RECT rcClient;
         ::GetClientRect(m_hWnd, &rcClient);
-        pDC->FillSolidRect(rcClient, RGB(0, 0, 0));
+        pDC->FillRect(rcClient, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
     }
     return TRUE; // the class brush is never used
 }
