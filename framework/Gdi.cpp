@@ -58,9 +58,3 @@ HGDIOBJ CDC::SelectObject(HGDIOBJ hObject)
 {
     return ::SelectObject(m_hDC, hObject);
 }
-
-void CDC::FillSolidRect(const RECT& rect, COLORREF crColor)
-{
-    ::SetBkColor(m_hDC, crColor);
-    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
-}

@@ -54,7 +54,9 @@ public:
     int SetBkMode(int nMode);
     COLORREF SetTextColor(COLORREF crColor);
     HGDIOBJ SelectObject(HGDIOBJ hObject);
-    void FillSolidRect(const RECT& rect, COLORREF crColor);
+    // Defined in Wnd.cpp: the picture library's sanitizer build compiles
+    // Gdi.cpp against Win32 stand-ins that have no FillRect.
+    void FillRect(const RECT& rect, HBRUSH hBrush);
 
     HDC m_hDC;
     HDC m_hAttribDC;
