@@ -39,6 +39,11 @@ UINT CDC::RealizePalette()
     return ::RealizePalette(m_hDC);
 }
 
+void CDC::FillRect(const RECT& rect, HBRUSH hBrush)
+{
+    ::FillRect(m_hDC, &rect, hBrush);
+}
+
 int CDC::SetStretchBltMode(int nMode)
 {
     return ::SetStretchBltMode(m_hDC, nMode);

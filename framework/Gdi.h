@@ -54,8 +54,6 @@ public:
     int SetBkMode(int nMode);
     COLORREF SetTextColor(COLORREF crColor);
     HGDIOBJ SelectObject(HGDIOBJ hObject);
-    // Defined in Wnd.cpp: the picture library's sanitizer build compiles
-    // Gdi.cpp against Win32 stand-ins that have no FillRect.
     void FillRect(const RECT& rect, HBRUSH hBrush);
 
     HDC m_hDC;

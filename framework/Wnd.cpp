@@ -206,11 +206,6 @@ CClientDC::~CClientDC()
     ::ReleaseDC(m_hWnd, Detach());
 }
 
-void CDC::FillRect(const RECT& rect, HBRUSH hBrush)
-{
-    ::FillRect(m_hDC, &rect, hBrush);
-}
-
 // ---- Framework start and end ---------------------------------------------
 
 static CWinThread s_thread;

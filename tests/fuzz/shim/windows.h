@@ -167,6 +167,7 @@ inline int StretchDIBits(HDC, int, int, int, int, int, int, int, int, const void
 }
 // For the framework's other wrappers: nothing on this build draws with them.
 inline HGDIOBJ SelectObject(HDC, HGDIOBJ) { return nullptr; }
+inline int FillRect(HDC, const RECT*, HBRUSH) { return 1; }
 inline int SetBkMode(HDC, int) { return 1; }
 inline COLORREF SetTextColor(HDC, COLORREF) { return 0; }
 HBRUSH CreateSolidBrush(COLORREF);
