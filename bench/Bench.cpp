@@ -4,9 +4,9 @@
 //   vistel_bench ROUNDS
 //
 // Runs in the folder that bench/run.sh fills: one picture stored in every
-// format the saver reads, and the picture as PPM files for the checks. For
-// each file it times, round by round and in a rotating order so that
-// machine noise hits every reader alike:
+// format the saver reads, and the picture as PPM files for the checks. Each
+// round times every file once with each of these readers, in an order that
+// rotates every round, so that machine noise hits them all alike:
 // - "file read": the file's bytes into a fresh block of the file's size
 //   (one ReadFile call), the floor under any load;
 // - "fresh pixel block": a fresh block of the size of the picture's pixels,
@@ -365,6 +365,7 @@ struct FileResult
 {
     const Picture* pPicture;
     double dFileBytes;
+    DWORD cbPixels;
     double dPixelBytes;
     std::vector<Row> rows;
     bool bWrongPixels = false;
@@ -412,8 +413,9 @@ std::string CheckText(double dPsnr, const char* pszAgainst)
     return sz;
 }
 
-// Loads, checks and times one file; false when a load failed.
-bool BenchFile(const Picture& picture, int nRounds, FileResult& result)
+// The untimed load of each reader of the file: peak memory and pixel
+// checks; false when a load failed.
+bool CheckFile(const Picture& picture, FileResult& result)
 {
     result.pPicture = &picture;
     std::vector<Reader> readers = { FILE_READ, PIXEL_BLOCK };
@@ -432,6 +434,7 @@ bool BenchFile(const Picture& picture, int nRounds, FileResult& result)
         return false;
     }
     const DWORD cbPixels = SECImage::AlignedRowBytes(picture.dwDepth, source.dwWidth) * source.dwHeight;
+    result.cbPixels = cbPixels;
     result.dPixelBytes = cbPixels;
     std::vector<Rgb> pixels(READERS);
     for (Reader reader : readers)
@@ -479,25 +482,30 @@ bool BenchFile(const Picture& picture, int nRounds, FileResult& result)
             result.bWrongPixels = true;
         }
     }
-    pixels.clear();
+    return true;
+}
 
-    // Round r starts with reader r (modulo their number) and goes on in turn.
-    for (int r = 0; r < nRounds; r++)
-        for (size_t i = 0; i < result.rows.size(); i++)
+// One timed load of the file by each of its readers, starting with reader
+// nRound (modulo their number) and going on in turn; false when a load
+// failed.
+bool TimeRound(FileResult& result, int nRound)
+{
+    for (size_t i = 0; i < result.rows.size(); i++)
+    {
+        Row& row = result.rows[(nRound + i) % result.rows.size()];
+        Held held;
+        const double dStart = Now();
+        const bool bLoaded = Load(row.reader, result.pPicture->pszFile, result.cbPixels, held);
+        const double dTime = Now() - dStart;
+        Release(row.reader, held);
+        if (!bLoaded)
         {
-            Row& row = result.rows[(r + i) % result.rows.size()];
-            Held held;
-            const double dStart = Now();
-            const bool bLoaded = Load(row.reader, picture.pszFile, cbPixels, held);
-            const double dTime = Now() - dStart;
-            Release(row.reader, held);
-            if (!bLoaded)
-            {
-                std::fprintf(stderr, "vistel_bench: %s cannot load %s\n", READER_NAMES[row.reader], picture.pszFile);
-                return false;
-            }
-            row.times.push_back(dTime);
+            std::fprintf(stderr, "vistel_bench: %s cannot load %s\n", READER_NAMES[row.reader],
+                         result.pPicture->pszFile);
+            return false;
         }
+        row.times.push_back(dTime);
+    }
     return true;
 }
 
@@ -567,11 +575,19 @@ int main(int argc, char** argv)
     for (const Picture& picture : PICTURES)
     {
         FileResult result;
-        if (!BenchFile(picture, nRounds, result))
+        if (!CheckFile(picture, result))
             return 1;
         bGood = bGood && !result.bWrongPixels;
         results.push_back(result);
-        std::fprintf(stderr, "vistel_bench: %s done\n", picture.pszFile);
+    }
+    // Every round goes over every file, so that a spell of load on the
+    // machine falls on a few rounds of each file, not on all of one.
+    for (int r = 0; r < nRounds; r++)
+    {
+        for (FileResult& result : results)
+            if (!TimeRound(result, r))
+                return 1;
+        std::fprintf(stderr, "vistel_bench: round %d of %d done\n", r + 1, nRounds);
     }
     std::printf("Medians of %d rounds; peak memory: the most private bytes above the load's start.\n\n", nRounds);
     PrintTable(results);
