@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the saver for both targets: build/win32 (the shipped 32-bit saver)
-# and build/win64 (the 64-bit saver with the test programs).
+# and build/win64 (the 64-bit saver with the test programs), then the setup
+# program build/Vistel-Setup.exe.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -17,3 +18,12 @@ configure build/win32 mingw-i686.cmake
 configure build/win64 mingw-x86_64.cmake -DVISTEL_TESTS=ON
 cmake --build "$root/build/win32" -j 2
 cmake --build "$root/build/win64" -j 2
+
+# The shipped setup program runs on every Windows from 95 on and carries both
+# savers; the same script built as a 64-bit program runs under the tests' Wine.
+setup() { # target output
+    makensis -V2 -WX -DTARGET="$1" -DSAVER32="$root/build/win32/Vistel.scr" \
+        -DSAVER64="$root/build/win64/Vistel.scr" -DOUTFILE="$2" "$root/installer/Vistel.nsi"
+}
+setup x86-ansi "$root/build/Vistel-Setup.exe"
+setup amd64-unicode "$root/build/win64/tests/Vistel-Setup.exe"

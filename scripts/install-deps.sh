@@ -8,7 +8,7 @@ PACKAGES="
     g++-mingw-w64-i686 g++-mingw-w64-x86-64
     wine64
     xvfb xdotool x11-apps x11-xkb-utils imagemagick libjpeg-turbo-progs
-    python3
+    python3 nsis
     doctest-dev libstb-dev
     clang libclang-rt-14-dev llvm
 "

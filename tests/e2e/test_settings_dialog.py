@@ -129,6 +129,7 @@ class SettingsDialog(SaverTestCase):
         stored = winpath(self.photos) + "\\"
         write_settings(self.photos, speed=209, random=1, color=(0, 64, 128))
         self.open_dialog()
+        self.assertEqual(probe("v6", self.control(IDOK)), ["1"], "not in the system's current look")
         self.assertEqual(self.shown(), ("1045 Seconds", 209, 1, stored))
         self.close_child(self.open_child(IDC_BACKGROUND, "Color"))  # starts from, and keeps, the stored colour
         self.assertEqual([self.spin("up"), self.spin("up")], ["1050 Seconds"] * 2)

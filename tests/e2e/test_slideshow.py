@@ -6,8 +6,8 @@ import subprocess
 import time
 import unittest
 
-from harness import (BUILD, SETTLE, Host, SaverTestCase, Screen, make_case_file, picture_cases, probe,
-                     reference_rgb, remove_settings, wait_until, write_settings, xdo)
+from harness import (BUILD, SETTLE, Host, SaverTestCase, Screen, info, make_case_file, picture_cases, probe,
+                     reference_rgb, remove_settings, wait_until, wine, write_settings, xdo)
 
 BACKGROUND, BLACK, RED, GREEN, YELLOW = (0, 128, 255), (0, 0, 0), (255, 0, 0), (0, 255, 0), (255, 255, 0)
 # The saver lists a folder by extension, in this order.
@@ -90,6 +90,17 @@ class SlideShow(SaverTestCase):
         os.remove(os.path.join(self.folder, "b.bmp"))
         self.picture("a.bmp", YELLOW)  # nothing decoded is kept
         self.screen_when(lambda s: s.pixel(400, 250) == YELLOW)
+        xdo("key", "a")
+        self.assert_closes(saver)
+
+    def test_at_144_dpi_the_window_covers_the_screen_and_a_picture_keeps_its_size_in_pixels(self):
+        desktop = "HKCU\\Control Panel\\Desktop"
+        wine("reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
+        self.addCleanup(wine, "reg", "delete", desktop, "/v", "LogPixels", "/f")
+        self.picture("a.bmp", RED, 400, 300)
+        saver = self.show()
+        self.assertEqual(info(saver.hwnd)["rect"], "0 0 800 600")
+        self.screen_when(lambda s: self.drawn(s, 200, 150, 400, 300, RED))
         xdo("key", "a")
         self.assert_closes(saver)
 

@@ -151,6 +151,12 @@ static const struct { const char* pszName; int nMinArgs, nMaxArgs; int (*pRun)(i
     { "cursor", 0, 0, [](int, char**) {     // the shown cursor
           CURSORINFO ci = { sizeof(CURSORINFO), 0, nullptr, { 0, 0 } };
           return GetCursorInfo(&ci) ? Print(Handle(ci.hCursor)) : 1; } },
+    { "v6", 1, 1, [](int, char** argv) {    // HWND: 1 when its class is common controls 6's, not the plain one
+          char szClass[256] = "";
+          WNDCLASSEXA wc = {};
+          wc.cbSize = sizeof(wc);
+          GetClassNameA(Hwnd(argv[0]), szClass, sizeof(szClass));
+          return Print(GetClassWord(Hwnd(argv[0]), GCW_ATOM) != GetClassInfoExA(nullptr, szClass, &wc)); } },
     { "front", 1, 1, [](int, char** argv) { return SetForegroundWindow(Hwnd(argv[0])) ? 0 : 1; } },
     // Stays until killed: Wine ends its desktop a second after the last program, a restart savers must not race.
     { "hold", 0, 0, [](int, char**) { GetDesktopWindow(); Sleep(INFINITE); return 0; } },
