@@ -75,6 +75,7 @@ void ReversePixels(BYTE* pPixels, size_t nPixels, size_t cbPixel)
         }
     }
 }
+
 // Pixel (x, y) of a picture nWide x nHigh becomes pixel (y, x) of the picture
 // nHigh x nWide, both packed. Square tiles keep the rows read and the rows
 // written in the cache; the pixel size is fixed so that a copy is a few moves.
@@ -179,12 +180,13 @@ BOOL OrientPackedPicture(SECImage& image, int nOrientation, DWORD* pcbBits)
             Transpose<3>(image.m_pPixelBits, pTurned, nWide, nHigh);
         FreeImageBlock(image.m_pPixelBits);
         image.m_pPixelBits = pTurned;
-        *pcbBits = cbBits;
+        if (pcbBits != nullptr)
+            *pcbBits = cbBits;
         image.m_dwPixelsWide = static_cast<DWORD>(nHigh);
         image.m_dwPixelsHigh = static_cast<DWORD>(nWide);
         image.m_pInfoHeader->biWidth = static_cast<LONG>(nHigh);
         image.m_pInfoHeader->biHeight = static_cast<LONG>(nWide);
-        nOrientation -= TRANSPOSED - AS_STORED;
+        nOrientation -= TRANSPOSED - AS_STORED; // what is left to do: 1 to 4 on the turned rows
     }
 
     const size_t nRowPixels = image.m_dwPixelsWide;

@@ -32,7 +32,7 @@ int JpegExifOrientation(const jpeg_decompress_struct& cinfo);
 // rows: packed rows, top row first, 1 (8-bit) or 3 (24-bit) bytes a pixel.
 // Orientations 5 to 8 swap width and height (object and header) and move
 // the rows into a new pixel block sized for aligned rows, whose size goes to
-// *pcbBits; the old block is freed. FALSE, with the picture untouched, for
+// *pcbBits (unless null); the old block is freed. FALSE, with the picture untouched, for
 // another kind of picture or when the new block cannot be had; TRUE for
 // orientation 1 and any value out of range, which change nothing.
 BOOL OrientPackedPicture(SECImage& image, int nOrientation, DWORD* pcbBits);
