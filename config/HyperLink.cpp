@@ -4,11 +4,13 @@
 
 #include <cstring>
 
-COLORREF g_crLinkHover = RGB(255, 0, 0);
-COLORREF g_crLinkActive = RGB(0, 128, 128);
-COLORREF g_crLinkVisited = RGB(128, 0, 128);
-COLORREF g_crLinkNormal = RGB(0, 0, 255);
-HCURSOR g_hLinkCursor;
+// The link colours, shared by all links.
+static const COLORREF LINK_ACTIVE_COLOR = RGB(0, 128, 128);  // teal, while selected (focus or press)
+static const COLORREF LINK_VISITED_COLOR = RGB(128, 0, 128); // purple, once opened
+static const COLORREF LINK_NORMAL_COLOR = RGB(0, 0, 255);    // blue
+
+// The hand cursor of all links.
+static HCURSOR s_hLinkCursor;
 
 // The tooltip's one tool: the whole control.
 static const UINT_PTR LINK_TOOL_ID = 1;
@@ -39,8 +41,7 @@ BEGIN_MESSAGE_MAP(CHyperLink, CWnd)
 END_MESSAGE_MAP()
 
 CHyperLink::CHyperLink()
-    : m_bSelected(FALSE), m_bHover(FALSE), m_bVisited(FALSE),
-      m_dwLinkOptions(HLO_UNDERLINE | HLO_AUTOSIZE | HLO_FOCUSONCLICK)
+    : m_bSelected(FALSE), m_bHover(FALSE), m_bVisited(FALSE), m_bAutoSize(TRUE)
 {
 }
 
@@ -65,17 +66,14 @@ static CString GetText(HWND hWnd)
 
 void CHyperLink::PreSubclassWindow()
 {
-    const CString strText = GetText(m_hWnd);
     if (m_strTarget.IsEmpty())
-        m_strTarget = strText;
-    if (strText.IsEmpty())
-        ::SetWindowTextA(m_hWnd, m_strTarget);
+        m_strTarget = GetText(m_hWnd);
 
     const HFONT hFont = reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
     LOGFONTA lf;
     if (hFont != nullptr && ::GetObjectA(hFont, sizeof(lf), &lf) == sizeof(lf))
     {
-        lf.lfUnderline = (m_dwLinkOptions & HLO_UNDERLINE) != 0 ? 1 : 0;
+        lf.lfUnderline = 1;
         m_fontLink.DeleteObject(); // a font of an earlier binding
         if (m_fontLink.CreateFontIndirect(&lf))
             ::SendMessageA(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(m_fontLink)), TRUE);
@@ -83,11 +81,9 @@ void CHyperLink::PreSubclassWindow()
     }
     else
     {
-        m_dwLinkOptions &= ~HLO_AUTOSIZE;
+        m_bAutoSize = FALSE;
     }
-
-    if ((m_dwLinkOptions & HLO_NOHANDCURSOR) == 0)
-        LoadHandCursor();
+    LoadHandCursor();
 
     if (m_tipLink.Create(this, 0))
     {
@@ -119,7 +115,7 @@ HFONT CHyperLink::GetControlFont() const
 
 void CHyperLink::FitToText()
 {
-    if ((m_dwLinkOptions & HLO_AUTOSIZE) == 0)
+    if (!m_bAutoSize)
         return;
 
     RECT rcWindow, rcClient;
@@ -130,13 +126,7 @@ void CHyperLink::FitToText()
     const int cxBorder = (rcWindow.right - rcWindow.left) - rcClient.right;
     const int cyBorder = (rcWindow.bottom - rcWindow.top) - rcClient.bottom;
 
-    const CString strText = GetText(m_hWnd);
-    SIZE sizeText = { 0, 0 };
-    const HDC hDC = ::GetDC(m_hWnd);
-    const HGDIOBJ hOldFont = ::SelectObject(hDC, GetControlFont());
-    ::GetTextExtentPoint32A(hDC, strText, strText.GetLength(), &sizeText);
-    ::SelectObject(hDC, hOldFont);
-    ::ReleaseDC(m_hWnd, hDC);
+    const SIZE sizeText = MeasureText();
 
     // The window is fitted to the text together with its border, so that
     // the kept edge (or centre) stays where it is on a bordered control too.
@@ -177,9 +167,20 @@ void CHyperLink::FitToText()
                  rcWindow.bottom - rcWindow.top, TRUE);
 }
 
+SIZE CHyperLink::MeasureText()
+{
+    const CString strText = GetText(m_hWnd);
+    SIZE sizeText = { 0, 0 };
+    CClientDC dc(this);
+    const HGDIOBJ hOldFont = dc.SelectObject(GetControlFont());
+    ::GetTextExtentPoint32A(dc.m_hAttribDC, strText, strText.GetLength(), &sizeText);
+    dc.SelectObject(hOldFont);
+    return sizeText;
+}
+
 void CHyperLink::LoadHandCursor()
 {
-    if (g_hLinkCursor != nullptr)
+    if (s_hLinkCursor != nullptr)
         return;
 
     // The help program's hand, as the links of help files show it.
@@ -191,27 +192,25 @@ void CHyperLink::LoadHandCursor()
         if (const HMODULE hHelp = ::LoadLibraryA(szPath); hHelp != nullptr)
         {
             if (const HCURSOR hHand = ::LoadCursorA(hHelp, MAKEINTRESOURCEA(HELP_HAND_CURSOR)); hHand != nullptr)
-                g_hLinkCursor = ::CopyIcon(hHand);
+                s_hLinkCursor = ::CopyIcon(hHand);
             ::FreeLibrary(hHelp);
         }
     }
     // Without the help program's hand, the system's own (it exists from
     // Windows 98 and 2000 on).
-    if (g_hLinkCursor == nullptr)
-        g_hLinkCursor = ::LoadCursorA(nullptr, IDC_HAND);
+    if (s_hLinkCursor == nullptr)
+        s_hLinkCursor = ::LoadCursorA(nullptr, IDC_HAND);
 }
 
 // ---- Drawing -----------------------------------------------------------------
 
 HBRUSH CHyperLink::CtlColor(CDC* pDC, UINT)
 {
-    COLORREF crText = g_crLinkNormal;
-    if (m_bHover && (m_dwLinkOptions & HLO_HOVERCOLOUR) != 0)
-        crText = g_crLinkHover;
-    else if (m_bSelected && (m_dwLinkOptions & HLO_NOACTIVECOLOUR) == 0)
-        crText = g_crLinkActive;
+    COLORREF crText = LINK_NORMAL_COLOR;
+    if (m_bSelected)
+        crText = LINK_ACTIVE_COLOR;
     else if (m_bVisited)
-        crText = g_crLinkVisited;
+        crText = LINK_VISITED_COLOR;
     pDC->SetTextColor(crText);
     pDC->SetBkMode(TRANSPARENT);
     return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
@@ -223,9 +222,9 @@ HBRUSH CHyperLink::CtlColor(CDC* pDC, UINT)
 
 BOOL CHyperLink::OnSetCursor(CWnd*, UINT, UINT)
 {
-    if (g_hLinkCursor == nullptr)
+    if (s_hLinkCursor == nullptr)
         return FALSE;
-    ::SetCursor(g_hLinkCursor);
+    ::SetCursor(s_hLinkCursor);
     return TRUE;
 }
 
@@ -253,17 +252,14 @@ void CHyperLink::OnMouseMove(UINT, POINT point)
 
 void CHyperLink::OnLButtonDown(UINT, POINT)
 {
-    if ((m_dwLinkOptions & HLO_FOCUSONCLICK) != 0)
-        ::SetFocus(m_hWnd);
-    if ((m_dwLinkOptions & HLO_OPENONDOWN) != 0)
-        FollowLink();
+    ::SetFocus(m_hWnd);
     m_bSelected = TRUE;
     Default();
 }
 
 void CHyperLink::OnLButtonUp(UINT, POINT)
 {
-    if (m_bSelected && (m_dwLinkOptions & HLO_OPENONDOWN) == 0)
+    if (m_bSelected)
         FollowLink();
     Default();
 }

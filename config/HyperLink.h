@@ -10,23 +10,6 @@
 
 #include "../framework/Afx.h"
 
-// Options of a link (m_dwLinkOptions).
-#define HLO_UNDERLINE      0x01 // the font is underlined
-#define HLO_HOVERCOLOUR    0x02 // drawn in the hover colour under the pointer
-#define HLO_AUTOSIZE       0x04 // fitted to its text
-#define HLO_OPENONDOWN     0x08 // opens on the button press, not the release
-#define HLO_FOCUSONCLICK   0x10 // a button press takes the keyboard focus
-#define HLO_NOHANDCURSOR   0x20 // keeps the ordinary cursor
-#define HLO_NOACTIVECOLOUR 0x40 // never drawn in the active colour
-
-// The link colours, shared by all links.
-extern COLORREF g_crLinkHover;   // red, under the pointer (with HLO_HOVERCOLOUR)
-extern COLORREF g_crLinkActive;  // teal, while selected (focus or press)
-extern COLORREF g_crLinkVisited; // purple, once opened
-extern COLORREF g_crLinkNormal;  // blue
-// The hand cursor of all links; loaded once, never released.
-extern HCURSOR g_hLinkCursor;
-
 class CHyperLink : public CStatic
 {
     DECLARE_DYNAMIC(CHyperLink)
@@ -40,7 +23,8 @@ public:
     // Shrinks (or grows) the control to its text, keeping the edge its
     // alignment names: left, right, or the centre.
     void FitToText();
-    // Loads g_hLinkCursor unless it is loaded already.
+    // Loads the hand cursor of all links unless it is loaded already; it is
+    // never released.
     static void LoadHandCursor();
     // Opens the target; on failure beeps and tells why in a message box.
     void FollowLink();
@@ -54,7 +38,7 @@ public:
     BOOL m_bSelected;        // has the focus or was pressed
     BOOL m_bHover;           // the pointer is over it (and it holds the capture)
     BOOL m_bVisited;         // the target was opened once
-    DWORD m_dwLinkOptions;   // HLO_ flags
+    BOOL m_bAutoSize;        // fitted to its text (not when its font cannot be read)
     CString m_strTarget;     // handed to the shell: a URL or a mailto: address
     CFont m_fontLink;        // the control's font, an underlined copy of the dialog's
     CToolTipCtrl m_tipLink;  // shows the target
@@ -76,4 +60,5 @@ protected:
 
 private:
     HFONT GetControlFont() const;
+    SIZE MeasureText();
 };

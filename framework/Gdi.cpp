@@ -39,6 +39,11 @@ UINT CDC::RealizePalette()
     return ::RealizePalette(m_hDC);
 }
 
+void CDC::FillRect(const RECT& rect, HBRUSH hBrush)
+{
+    ::FillRect(m_hDC, &rect, hBrush);
+}
+
 int CDC::SetStretchBltMode(int nMode)
 {
     return ::SetStretchBltMode(m_hDC, nMode);
@@ -57,10 +62,4 @@ COLORREF CDC::SetTextColor(COLORREF crColor)
 HGDIOBJ CDC::SelectObject(HGDIOBJ hObject)
 {
     return ::SelectObject(m_hDC, hObject);
-}
-
-void CDC::FillSolidRect(const RECT& rect, COLORREF crColor)
-{
-    ::SetBkColor(m_hDC, crColor);
-    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
 }

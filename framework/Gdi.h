@@ -54,7 +54,7 @@ public:
     int SetBkMode(int nMode);
     COLORREF SetTextColor(COLORREF crColor);
     HGDIOBJ SelectObject(HGDIOBJ hObject);
-    void FillSolidRect(const RECT& rect, COLORREF crColor);
+    void FillRect(const RECT& rect, HBRUSH hBrush);
 
     HDC m_hDC;
     HDC m_hAttribDC;

@@ -16,6 +16,7 @@
 
 #include "File.h"
 #include "ImageMemory.h"
+#include "SECImage.h"
 
 extern "C" {
 #include <jerror.h>
@@ -176,30 +177,24 @@ static CFile* SpillFileOf(backing_store_ptr info)
 
 enum SpillResult { SPILL_DONE, SPILL_SEEK_FAILED, SPILL_IO_FAILED };
 
-// Positions the file at lOffset from its start; FALSE when it does not land there.
-static BOOL SeekSpillFile(CFile* pFile, long lOffset)
+// Positions the spill file at lOffset and reads or writes lCount bytes
+// there; a read must deliver them all.
+static SpillResult TransferSpillFile(CFile* pFile, void* pBuffer, long lOffset, long lCount, bool bWrite)
 {
-    return pFile->Seek(lOffset, CFile::begin) == lOffset;
-}
-
-static SpillResult ReadSpillFile(CFile* pFile, void* pBuffer, long lOffset, long lCount)
-{
+    if (lOffset < 0 || lCount < 0)
+        return SPILL_SEEK_FAILED;
     try
     {
-        if (!SeekSpillFile(pFile, lOffset))
+        if (pFile->Seek(lOffset, CFile::begin) != lOffset)
             return SPILL_SEEK_FAILED;
-        pFile->Flush();
-        BYTE* pOut = static_cast<BYTE*>(pBuffer);
-        UINT nLeft = static_cast<UINT>(lCount);
-        while (nLeft > 0)
+        const DWORD cb = static_cast<DWORD>(lCount);
+        if (bWrite)
         {
-            const UINT nRead = pFile->Read(pOut, nLeft);
-            if (nRead == 0 || nRead > nLeft)
-                return SPILL_IO_FAILED;
-            pOut += nRead;
-            nLeft -= nRead;
+            pFile->Write(pBuffer, cb);
+            return SPILL_DONE;
         }
-        return SPILL_DONE;
+        pFile->Flush();
+        return SECImage::ReadFully(pFile, pBuffer, cb) == cb ? SPILL_DONE : SPILL_IO_FAILED;
     }
     catch (const CFileException& e)
     {
@@ -207,41 +202,23 @@ static SpillResult ReadSpillFile(CFile* pFile, void* pBuffer, long lOffset, long
     }
 }
 
-static SpillResult WriteSpillFile(CFile* pFile, void* pBuffer, long lOffset, long lCount)
+// A failed transfer is a fatal error: JERR_TFILE_SEEK for the seek, else nIoError.
+static void CheckSpillResult(j_common_ptr cinfo, SpillResult result, int nIoError)
 {
-    try
-    {
-        if (!SeekSpillFile(pFile, lOffset))
-            return SPILL_SEEK_FAILED;
-        pFile->Write(pBuffer, static_cast<UINT>(lCount));
-        return SPILL_DONE;
-    }
-    catch (const CFileException& e)
-    {
-        return e.m_cause == CFileException::badSeek ? SPILL_SEEK_FAILED : SPILL_IO_FAILED;
-    }
+    if (result == SPILL_SEEK_FAILED)
+        ERREXIT(cinfo, JERR_TFILE_SEEK);
+    if (result == SPILL_IO_FAILED)
+        ERREXIT(cinfo, nIoError);
 }
 
 static void ReadBackingStore(j_common_ptr cinfo, backing_store_ptr info, void* pBuffer, long lOffset, long lCount)
 {
-    if (lOffset < 0 || lCount < 0)
-        ERREXIT(cinfo, JERR_TFILE_SEEK);
-    const SpillResult result = ReadSpillFile(SpillFileOf(info), pBuffer, lOffset, lCount);
-    if (result == SPILL_SEEK_FAILED)
-        ERREXIT(cinfo, JERR_TFILE_SEEK);
-    if (result == SPILL_IO_FAILED)
-        ERREXIT(cinfo, JERR_TFILE_READ);
+    CheckSpillResult(cinfo, TransferSpillFile(SpillFileOf(info), pBuffer, lOffset, lCount, false), JERR_TFILE_READ);
 }
 
 static void WriteBackingStore(j_common_ptr cinfo, backing_store_ptr info, void* pBuffer, long lOffset, long lCount)
 {
-    if (lOffset < 0 || lCount < 0)
-        ERREXIT(cinfo, JERR_TFILE_SEEK);
-    const SpillResult result = WriteSpillFile(SpillFileOf(info), pBuffer, lOffset, lCount);
-    if (result == SPILL_SEEK_FAILED)
-        ERREXIT(cinfo, JERR_TFILE_SEEK);
-    if (result == SPILL_IO_FAILED)
-        ERREXIT(cinfo, JERR_TFILE_WRITE);
+    CheckSpillResult(cinfo, TransferSpillFile(SpillFileOf(info), pBuffer, lOffset, lCount, true), JERR_TFILE_WRITE);
 }
 
 static void CloseBackingStore(j_common_ptr, backing_store_ptr info)

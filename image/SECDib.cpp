@@ -38,30 +38,9 @@ namespace
 {
 const DWORD FILE_HEADER_BYTES = 14;
 const DWORD CORE_HEADER_BYTES = 12;  // BITMAPCOREHEADER (OS/2 1.x, Windows 2.x)
-const DWORD INFO_HEADER_BYTES = 40;  // BITMAPINFOHEADER
 const DWORD LARGEST_HEADER_BYTES = 124; // BITMAPV5HEADER
 const DWORD MASK_BYTES = 12;         // red, green and blue masks of BI_BITFIELDS
-const DWORD MAX_TABLE_ENTRIES = 256;
-const DWORD ZERO_TAIL_BYTES = MAX_TABLE_ENTRIES * sizeof(RGBQUAD);
-
-// The header fields the reader uses, whichever header the file has.
-struct BmpHeader
-{
-    LONG lWidth;
-    LONG lHeight;
-    WORD wPlanes;
-    WORD wBitCount;
-    DWORD dwCompression;
-    DWORD dwSizeImage;
-    LONG lXPelsPerMeter;
-    LONG lYPelsPerMeter;
-    DWORD dwClrUsed;
-    DWORD dwClrImportant;
-    BYTE masks[MASK_BYTES];
-    bool bMasks;
-    DWORD dwEntryBytes; // 3 (RGBTRIPLE) or 4 (RGBQUAD)
-    DWORD dwTableEntries; // colour-table entries stored before the pixel data, at most 256
-};
+const DWORD ZERO_TAIL_BYTES = MAX_PALETTE_ENTRIES * sizeof(RGBQUAD);
 
 bool IsKnownDepth(WORD wBitCount)
 {
@@ -117,130 +96,193 @@ DWORD MeasureRleStream(const BYTE* pStream, DWORD cbStream, WORD wBitCount, bool
 }
 } // namespace
 
-BOOL SECImage::ReadBmpFromFile(CFile* pFile)
+// What the reader gathers before it allocates anything: the header fields it
+// uses, whichever header the file has, and where the file's parts lie.
+struct BmpHeader
 {
-    if (pFile == nullptr)
-        return FALSE;
-    const DWORD dwStart = pFile->GetPosition();
+    DWORD dwStart;      // the file position of the "BM"
+    DWORD dwAvailable;  // the file's bytes from there
+    DWORD dwOffBits;    // the pixel data, from dwStart
+    DWORD cbHeaderArea; // everything between the file header and the pixel data
+    DWORD cbConsumed;   // of that area, read so far
+    DWORD dwHeaderSize;
+
+    LONG lWidth;
+    LONG lHeight;
+    WORD wPlanes;
+    WORD wBitCount;
+    DWORD dwCompression;
+    DWORD dwSizeImage;
+    LONG lXPelsPerMeter;
+    LONG lYPelsPerMeter;
+    DWORD dwClrUsed;
+    DWORD dwClrImportant;
+    BYTE masks[MASK_BYTES];
+    bool bMasks;
+    DWORD dwEntryBytes;   // 3 (RGBTRIPLE) or 4 (RGBQUAD)
+    DWORD dwTableEntries; // colour-table entries stored before the pixel data, at most 256
+    BYTE table[MAX_PALETTE_ENTRIES * 4];
+
+    // From the checked sizes.
+    DWORD dwWidth;
+    DWORD dwHeight;
+    DWORD cbImage; // aligned rows
+    bool bTopDown;
+    bool bCompressed;
+};
+
+namespace
+{
+// The file header and the size of the info header, which must end before
+// the pixel data.
+bool ReadFileHeader(CFile* pFile, BmpHeader& h)
+{
+    h.dwStart = pFile->GetPosition();
     const DWORD dwLength = pFile->GetLength();
-    const DWORD dwAvailable = dwLength > dwStart ? dwLength - dwStart : 0;
+    h.dwAvailable = dwLength > h.dwStart ? dwLength - h.dwStart : 0;
 
     BYTE fileHeader[FILE_HEADER_BYTES];
-    if (ReadFully(pFile, fileHeader, FILE_HEADER_BYTES) != FILE_HEADER_BYTES)
-        return FALSE;
+    if (SECImage::ReadFully(pFile, fileHeader, FILE_HEADER_BYTES) != FILE_HEADER_BYTES)
+        return false;
     if (ReadLE16(fileHeader) != 0x4D42) // "BM"
-        return FALSE;
-    const DWORD dwOffBits = ReadLE32(fileHeader + 10);
+        return false;
+    h.dwOffBits = ReadLE32(fileHeader + 10);
     // The pixel data must lie in the file, after the smallest header, and
     // where a seek can reach them.
-    if (dwOffBits > dwAvailable || dwOffBits < FILE_HEADER_BYTES + CORE_HEADER_BYTES || dwStart > 0x7FFFFFFF ||
-        dwOffBits > 0x7FFFFFFF - dwStart)
-        return FALSE;
-    // Everything between the file header and the pixel data.
-    const DWORD cbHeaderArea = dwOffBits - FILE_HEADER_BYTES;
+    if (h.dwOffBits > h.dwAvailable || h.dwOffBits < FILE_HEADER_BYTES + CORE_HEADER_BYTES ||
+        h.dwStart > 0x7FFFFFFF || h.dwOffBits > 0x7FFFFFFF - h.dwStart)
+        return false;
+    h.cbHeaderArea = h.dwOffBits - FILE_HEADER_BYTES;
+    return true;
+}
 
+// The fields of a core header (unsigned 16-bit sizes, no compression,
+// RGBTRIPLE colour entries) or of an info header of 40 bytes or more.
+void ParseInfoHeader(const BYTE* info, BmpHeader& h)
+{
+    if (h.dwHeaderSize == CORE_HEADER_BYTES)
+    {
+        h.lWidth = ReadLE16(info + 4);
+        h.lHeight = ReadLE16(info + 6);
+        h.wPlanes = ReadLE16(info + 8);
+        h.wBitCount = ReadLE16(info + 10);
+        h.dwCompression = BI_RGB;
+        h.dwEntryBytes = 3;
+        return;
+    }
+    h.lWidth = static_cast<LONG>(ReadLE32(info + 4));
+    h.lHeight = static_cast<LONG>(ReadLE32(info + 8));
+    h.wPlanes = ReadLE16(info + 12);
+    h.wBitCount = ReadLE16(info + 14);
+    h.dwCompression = ReadLE32(info + 16);
+    h.dwSizeImage = ReadLE32(info + 20);
+    h.lXPelsPerMeter = static_cast<LONG>(ReadLE32(info + 24));
+    h.lYPelsPerMeter = static_cast<LONG>(ReadLE32(info + 28));
+    h.dwClrUsed = ReadLE32(info + 32);
+    h.dwClrImportant = ReadLE32(info + 36);
+    h.dwEntryBytes = 4;
+    h.bMasks = h.dwCompression == BI_BITFIELDS;
+}
+
+// The info header, and for BI_BITFIELDS the masks: inside a larger header
+// or after a 40-byte one.
+bool ReadInfoHeader(CFile* pFile, BmpHeader& h)
+{
     BYTE info[LARGEST_HEADER_BYTES] = {};
-    if (ReadFully(pFile, info, 4) != 4)
-        return FALSE;
-    const DWORD dwHeaderSize = ReadLE32(info);
-    if (dwHeaderSize != CORE_HEADER_BYTES && (dwHeaderSize < INFO_HEADER_BYTES || dwHeaderSize > LARGEST_HEADER_BYTES))
-        return FALSE;
-    if (dwHeaderSize > cbHeaderArea || ReadFully(pFile, info + 4, dwHeaderSize - 4) != dwHeaderSize - 4)
-        return FALSE;
-    DWORD cbConsumed = dwHeaderSize;
+    if (SECImage::ReadFully(pFile, info, 4) != 4)
+        return false;
+    const DWORD dwSize = h.dwHeaderSize = ReadLE32(info);
+    if (dwSize != CORE_HEADER_BYTES && (dwSize < INFO_HEADER_BYTES || dwSize > LARGEST_HEADER_BYTES))
+        return false;
+    if (dwSize > h.cbHeaderArea || SECImage::ReadFully(pFile, info + 4, dwSize - 4) != dwSize - 4)
+        return false;
+    h.cbConsumed = dwSize;
+    ParseInfoHeader(info, h);
+    if (!h.bMasks)
+        return true;
+    if (dwSize >= INFO_HEADER_BYTES + MASK_BYTES)
+    {
+        std::memcpy(h.masks, info + INFO_HEADER_BYTES, MASK_BYTES);
+        return true;
+    }
+    if (h.cbHeaderArea - h.cbConsumed < MASK_BYTES || SECImage::ReadFully(pFile, h.masks, MASK_BYTES) != MASK_BYTES)
+        return false;
+    h.cbConsumed += MASK_BYTES;
+    return true;
+}
 
+// Sizes the rest of the library and GDI can work with.
+bool CheckSizes(BmpHeader& h)
+{
+    if (h.lWidth <= 0 || h.lHeight == 0 || h.lHeight == std::numeric_limits<LONG>::min())
+        return false;
+    if (!IsKnownDepth(h.wBitCount) || !IsDrawableEncoding(h.wBitCount, h.dwCompression))
+        return false;
+    h.bCompressed = h.dwCompression == BI_RLE8 || h.dwCompression == BI_RLE4;
+    h.bTopDown = h.lHeight < 0;
+    if (h.bCompressed && h.bTopDown)
+        return false; // the format has no top-down RLE pictures
+    h.dwWidth = static_cast<DWORD>(h.lWidth);
+    h.dwHeight = h.bTopDown ? static_cast<DWORD>(-h.lHeight) : static_cast<DWORD>(h.lHeight);
+    const DWORD cbRow = SECImage::AlignedRowBytes(h.wBitCount, h.dwWidth);
+    return cbRow != 0 && MultiplySize(cbRow, h.dwHeight, &h.cbImage) && h.cbImage <= MAX_IMAGE_BLOCK;
+}
+
+// The colour table: as many entries as the file stores before the pixel
+// data (no more than 256). Deeper pictures may carry one as a palette hint;
+// with bit fields the masks take its place at byte 40.
+bool ReadColorTable(CFile* pFile, BmpHeader& h)
+{
+    if (!h.bMasks)
+    {
+        h.dwTableEntries = (h.cbHeaderArea - h.cbConsumed) / h.dwEntryBytes;
+        if (h.dwTableEntries > MAX_PALETTE_ENTRIES)
+            h.dwTableEntries = MAX_PALETTE_ENTRIES;
+        const DWORD cbTable = h.dwTableEntries * h.dwEntryBytes;
+        if (SECImage::ReadFully(pFile, h.table, cbTable) != cbTable)
+            return false;
+        h.cbConsumed += cbTable;
+    }
+    if (h.wBitCount <= 8)
+    {
+        const DWORD dwMaxColors = 1u << h.wBitCount;
+        if (h.dwClrUsed > dwMaxColors)
+            h.dwClrUsed = dwMaxColors;
+    }
+    else if (h.bMasks)
+        h.dwClrUsed = 0;
+    return true;
+}
+} // namespace
+
+BOOL SECImage::ReadBmpFromFile(CFile* pFile)
+{
     BmpHeader header = {};
-    if (dwHeaderSize == CORE_HEADER_BYTES)
-    {
-        // Unsigned 16-bit sizes, no compression, RGBTRIPLE colour entries.
-        header.lWidth = ReadLE16(info + 4);
-        header.lHeight = ReadLE16(info + 6);
-        header.wPlanes = ReadLE16(info + 8);
-        header.wBitCount = ReadLE16(info + 10);
-        header.dwCompression = BI_RGB;
-        header.dwEntryBytes = 3;
-    }
-    else
-    {
-        header.lWidth = static_cast<LONG>(ReadLE32(info + 4));
-        header.lHeight = static_cast<LONG>(ReadLE32(info + 8));
-        header.wPlanes = ReadLE16(info + 12);
-        header.wBitCount = ReadLE16(info + 14);
-        header.dwCompression = ReadLE32(info + 16);
-        header.dwSizeImage = ReadLE32(info + 20);
-        header.lXPelsPerMeter = static_cast<LONG>(ReadLE32(info + 24));
-        header.lYPelsPerMeter = static_cast<LONG>(ReadLE32(info + 28));
-        header.dwClrUsed = ReadLE32(info + 32);
-        header.dwClrImportant = ReadLE32(info + 36);
-        header.dwEntryBytes = 4;
-        if (header.dwCompression == BI_BITFIELDS)
-        {
-            header.bMasks = true;
-            if (dwHeaderSize >= INFO_HEADER_BYTES + MASK_BYTES)
-                std::memcpy(header.masks, info + INFO_HEADER_BYTES, MASK_BYTES); // inside a larger header
-            else
-            {
-                // After a 40-byte header.
-                if (cbHeaderArea - cbConsumed < MASK_BYTES || ReadFully(pFile, header.masks, MASK_BYTES) != MASK_BYTES)
-                    return FALSE;
-                cbConsumed += MASK_BYTES;
-            }
-        }
-    }
-
-    // Sizes the rest of the library and GDI can work with.
-    if (header.lWidth <= 0 || header.lHeight == 0 || header.lHeight == std::numeric_limits<LONG>::min())
-        return FALSE;
-    if (!IsKnownDepth(header.wBitCount) || !IsDrawableEncoding(header.wBitCount, header.dwCompression))
-        return FALSE;
-    const bool bCompressed = header.dwCompression == BI_RLE8 || header.dwCompression == BI_RLE4;
-    const bool bTopDown = header.lHeight < 0;
-    if (bCompressed && bTopDown)
-        return FALSE; // the format has no top-down RLE pictures
-    const DWORD dwWidth = static_cast<DWORD>(header.lWidth);
-    const DWORD dwHeight = bTopDown ? static_cast<DWORD>(-header.lHeight) : static_cast<DWORD>(header.lHeight);
-    const DWORD cbRow = AlignedRowBytes(header.wBitCount, dwWidth);
-    DWORD cbImage = 0;
-    if (cbRow == 0 || !MultiplySize(cbRow, dwHeight, &cbImage) || cbImage > MAX_IMAGE_BLOCK)
+    if (pFile == nullptr || !ReadFileHeader(pFile, header) || !ReadInfoHeader(pFile, header) ||
+        !CheckSizes(header) || !ReadColorTable(pFile, header))
         return FALSE;
 
-    // The colour table: as many entries as the file stores before the pixel
-    // data (no more than 256). Deeper pictures may carry one as a palette
-    // hint; with bit fields the masks take its place at byte 40.
-    BYTE table[MAX_TABLE_ENTRIES * 4];
-    if (!header.bMasks)
-    {
-        header.dwTableEntries = (cbHeaderArea - cbConsumed) / header.dwEntryBytes;
-        if (header.dwTableEntries > MAX_TABLE_ENTRIES)
-            header.dwTableEntries = MAX_TABLE_ENTRIES;
-        const DWORD cbTable = header.dwTableEntries * header.dwEntryBytes;
-        if (ReadFully(pFile, table, cbTable) != cbTable)
-            return FALSE;
-        cbConsumed += cbTable;
-    }
-    if (header.wBitCount <= 8)
-    {
-        const DWORD dwMaxColors = 1u << header.wBitCount;
-        if (header.dwClrUsed > dwMaxColors)
-            header.dwClrUsed = dwMaxColors;
-    }
-    else if (header.bMasks)
-        header.dwClrUsed = 0;
+    m_dwPixelsWide = header.dwWidth;
+    m_dwPixelsHigh = header.dwHeight;
+    m_nPixelDepth = header.wBitCount;
+    m_wTableEntries = static_cast<WORD>(header.wBitCount <= 8 ? 1u << header.wBitCount : 0);
+    if (!StoreBmpHeader(header) || !ReadBmpPixels(pFile, header))
+        return FailDecode();
+    m_bRowsAligned = TRUE;
+    // The rest of the library holds pictures bottom-up.
+    if (header.bTopDown && !ReverseRowOrder())
+        return FailDecode();
+    return TRUE;
+}
 
-    // The header block.
-    const DWORD cbPrefix = INFO_HEADER_BYTES + (header.bMasks ? MASK_BYTES : header.dwTableEntries * sizeof(RGBQUAD));
-    FreeImageBlock(m_pInfoHeader);
-    m_pInfoHeader = static_cast<BITMAPINFOHEADER*>(AllocImageBlock(cbPrefix + ZERO_TAIL_BYTES));
-    m_pColorTable = nullptr;
-    if (m_pInfoHeader == nullptr)
+// The header block: the file's fields, then the masks or the colour table
+// and the zero tail.
+BOOL SECImage::StoreBmpHeader(const BmpHeader& header)
+{
+    const DWORD cbTable = header.bMasks ? MASK_BYTES : header.dwTableEntries * sizeof(RGBQUAD);
+    if (!AllocInfoHeader(cbTable + ZERO_TAIL_BYTES))
         return FALSE;
-    BYTE* pBlock = reinterpret_cast<BYTE*>(m_pInfoHeader);
-    m_pColorTable = reinterpret_cast<RGBQUAD*>(pBlock + INFO_HEADER_BYTES);
-    m_pInfoHeader->biSize = INFO_HEADER_BYTES;
-    m_pInfoHeader->biWidth = header.lWidth;
-    m_pInfoHeader->biHeight = static_cast<LONG>(dwHeight);
     m_pInfoHeader->biPlanes = header.wPlanes;
-    m_pInfoHeader->biBitCount = header.wBitCount;
     m_pInfoHeader->biCompression = header.dwCompression;
     m_pInfoHeader->biSizeImage = header.dwSizeImage;
     m_pInfoHeader->biXPelsPerMeter = header.lXPelsPerMeter;
@@ -251,72 +293,51 @@ BOOL SECImage::ReadBmpFromFile(CFile* pFile)
         std::memcpy(m_pColorTable, header.masks, MASK_BYTES);
     for (DWORD i = 0; i < header.dwTableEntries; i++)
     {
-        const BYTE* pEntry = table + i * header.dwEntryBytes;
+        const BYTE* pEntry = header.table + i * header.dwEntryBytes;
         m_pColorTable[i].rgbBlue = pEntry[0];
         m_pColorTable[i].rgbGreen = pEntry[1];
         m_pColorTable[i].rgbRed = pEntry[2];
         m_pColorTable[i].rgbReserved = header.dwEntryBytes == 4 ? pEntry[3] : 0;
     }
-
-    // The pixel data.
-    if (dwOffBits > FILE_HEADER_BYTES + cbConsumed)
-        pFile->Seek(static_cast<LONG>(dwStart + dwOffBits), CFile::begin);
-    const DWORD cbData = dwAvailable - dwOffBits;
-    FreeImageBlock(m_pPixelBits);
-    m_pPixelBits = nullptr;
-    if (bCompressed)
-    {
-        // The stream as far as biSizeImage says, when the file holds that
-        // much; it must end with an end-of-bitmap code inside the block, so
-        // one is added where the stream lacks it.
-        DWORD cbStream = cbData;
-        if (header.dwSizeImage != 0 && header.dwSizeImage < cbStream)
-            cbStream = header.dwSizeImage;
-        if (cbStream > MAX_IMAGE_BLOCK - 2)
-            cbStream = MAX_IMAGE_BLOCK - 2;
-        m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbStream + 2));
-        if (m_pPixelBits == nullptr)
-            return DropBmpBlocks();
-        cbStream = ReadFully(pFile, m_pPixelBits, cbStream);
-        bool bEnded = false;
-        DWORD cbUsed = MeasureRleStream(m_pPixelBits, cbStream, header.wBitCount, &bEnded);
-        if (!bEnded)
-        {
-            m_pPixelBits[cbUsed] = 0;
-            m_pPixelBits[cbUsed + 1] = 1;
-            cbUsed += 2;
-        }
-        m_pInfoHeader->biSizeImage = cbUsed;
-    }
-    else
-    {
-        // Rows the file lacks (it was cut short) stay zero.
-        m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbImage));
-        if (m_pPixelBits == nullptr)
-            return DropBmpBlocks();
-        ReadFully(pFile, m_pPixelBits, cbData < cbImage ? cbData : cbImage);
-    }
-
-    m_bRowsAligned = TRUE;
-    m_dwPixelsWide = dwWidth;
-    m_dwPixelsHigh = dwHeight;
-    m_dwAlignedWidth = ((dwWidth * 8 + 31) >> 3) & ~3u;
-    m_nPixelDepth = header.wBitCount;
-    m_wTableEntries = static_cast<WORD>(header.wBitCount <= 8 ? 1u << header.wBitCount : 0);
-
-    // The rest of the library holds pictures bottom-up.
-    if (bTopDown && !ReverseRowOrder())
-        return DropBmpBlocks();
     return TRUE;
 }
 
-// A read that fails after its allocations leaves no block behind.
-BOOL SECImage::DropBmpBlocks()
+// The pixel data: aligned rows, or the RLE stream.
+BOOL SECImage::ReadBmpPixels(CFile* pFile, const BmpHeader& header)
 {
-    FreeImageBlock(m_pInfoHeader);
-    m_pInfoHeader = nullptr;
-    m_pColorTable = nullptr;
+    if (header.dwOffBits > FILE_HEADER_BYTES + header.cbConsumed)
+        pFile->Seek(static_cast<LONG>(header.dwStart + header.dwOffBits), CFile::begin);
+    const DWORD cbData = header.dwAvailable - header.dwOffBits;
     FreeImageBlock(m_pPixelBits);
-    m_pPixelBits = nullptr;
-    return FALSE;
+    if (!header.bCompressed)
+    {
+        // Rows the file lacks (it was cut short) stay zero.
+        m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(header.cbImage));
+        if (m_pPixelBits != nullptr)
+            ReadFully(pFile, m_pPixelBits, cbData < header.cbImage ? cbData : header.cbImage);
+        return m_pPixelBits != nullptr;
+    }
+
+    // The stream as far as biSizeImage says, when the file holds that much;
+    // it must end with an end-of-bitmap code inside the block, so one is
+    // added where the stream lacks it.
+    DWORD cbStream = cbData;
+    if (header.dwSizeImage != 0 && header.dwSizeImage < cbStream)
+        cbStream = header.dwSizeImage;
+    if (cbStream > MAX_IMAGE_BLOCK - 2)
+        cbStream = MAX_IMAGE_BLOCK - 2;
+    m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbStream + 2));
+    if (m_pPixelBits == nullptr)
+        return FALSE;
+    cbStream = ReadFully(pFile, m_pPixelBits, cbStream);
+    bool bEnded = false;
+    DWORD cbUsed = MeasureRleStream(m_pPixelBits, cbStream, header.wBitCount, &bEnded);
+    if (!bEnded)
+    {
+        m_pPixelBits[cbUsed] = 0;
+        m_pPixelBits[cbUsed + 1] = 1;
+        cbUsed += 2;
+    }
+    m_pInfoHeader->biSizeImage = cbUsed;
+    return TRUE;
 }

@@ -5,11 +5,6 @@
 #include "ImageMemory.h"
 #include "SECDib.h"
 
-// The colour table of the held picture follows a 40-byte header.
-static const DWORD INFO_HEADER_BYTES = sizeof(BITMAPINFOHEADER);
-// A colour index has at most 8 bits: no picture uses more palette entries.
-static const DWORD MAX_PALETTE_ENTRIES = 256;
-
 SECImage::SECImage()
     : m_nPixelDepth(0), m_nScreenDepth(0), m_nScreenPlanes(0), m_bRowsAligned(FALSE), m_dwAlignedWidth(0),
       m_dwPixelsWide(0), m_dwPixelsHigh(0), m_wTableEntries(0), m_nScreenColors(0), m_pImagePalette(nullptr),
@@ -54,6 +49,13 @@ void SECImage::FreePicture()
     delete m_pImagePalette;
     m_pImagePalette = nullptr;
     EndBufferedIo();
+}
+
+BOOL SECImage::FailDecode()
+{
+    ReleaseContents();
+    ReleaseDecoderBlocks();
+    return FALSE;
 }
 
 BOOL SECImage::BuildPalette()
@@ -196,34 +198,12 @@ BOOL SECImage::ReleaseContents()
 
 BOOL SECImage::CompleteLoad()
 {
-    // A decoder that made no header gets a plain one (none of ours does).
-    if (m_pInfoHeader == nullptr)
-    {
-        DWORD cbHeader = 0;
-        if (!MultiplySize(m_wTableEntries, sizeof(RGBQUAD), &cbHeader) ||
-            !AddSize(cbHeader, INFO_HEADER_BYTES, &cbHeader))
-            return FALSE;
-        m_pInfoHeader = static_cast<BITMAPINFOHEADER*>(AllocImageBlock(cbHeader));
-        if (m_pInfoHeader == nullptr)
-            return FALSE;
-        m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(m_pInfoHeader) + INFO_HEADER_BYTES);
-        DWORD dwImage = 0;
-        m_dwAlignedWidth = ((m_dwPixelsWide * 8 + 31) >> 3) & ~3u;
-        MultiplySize(m_dwAlignedWidth, m_dwPixelsHigh, &dwImage);
-        m_pInfoHeader->biSize = INFO_HEADER_BYTES;
-        m_pInfoHeader->biWidth = static_cast<LONG>(m_dwPixelsWide);
-        m_pInfoHeader->biHeight = static_cast<LONG>(m_dwPixelsHigh);
-        m_pInfoHeader->biPlanes = static_cast<WORD>(m_nScreenPlanes);
-        m_pInfoHeader->biBitCount = static_cast<WORD>(m_nPixelDepth);
-        m_pInfoHeader->biCompression = BI_RGB;
-        m_pInfoHeader->biSizeImage = dwImage;
-    }
-    // The row services below need a picture.
-    if (m_pPixelBits == nullptr || m_dwPixelsWide == 0 || m_dwPixelsHigh == 0)
+    // The row services below need a picture; every decoder makes its
+    // header block itself.
+    if (m_pInfoHeader == nullptr || m_pPixelBits == nullptr || m_dwPixelsWide == 0 || m_dwPixelsHigh == 0)
         return FALSE;
 
     BuildPalette(); // a picture without a usable colour table has no palette
-    m_dwAlignedWidth = ((m_dwPixelsWide * 8 + 31) >> 3) & ~3u;
     if (!AlignRows())
         return FALSE;
     // Decided for each picture: halftone exactly when the depths differ.
@@ -298,7 +278,7 @@ int SECImage::DrawStretched(CDC* pDC, int xDst, int yDst, int wDst, int hDst, in
     HPALETTE hOldPalette = pDC->SelectPalette(halftone, FALSE);
     if (hOldPalette == nullptr)
         return 0;
-    ::RealizePalette(hDC);
+    pDC->RealizePalette();
 
     int nOldMode = 0;
     if (pDC->m_hAttribDC != nullptr)
@@ -337,7 +317,7 @@ BOOL SECImage::RowsFitBlock(DWORD dwRowBytes) const
 
 BOOL SECImage::AlignRows()
 {
-    m_dwAlignedWidth = ((m_dwPixelsWide * 8 + 31) >> 3) & ~3u;
+    m_dwAlignedWidth = AlignedRowBytes(8, m_dwPixelsWide);
     if (m_bRowsAligned)
         return TRUE;
     const DWORD dwDepth = static_cast<DWORD>(m_nPixelDepth);
@@ -392,38 +372,12 @@ BOOL SECImage::MirrorRows()
     const size_t cbRow = AlignedRowBytes(dwDepth, m_dwPixelsWide);
     if (!RowsFitBlock(static_cast<DWORD>(cbRow)))
         return FALSE;
-    const size_t nWidth = m_dwPixelsWide;
-
     if (dwDepth == 1 || dwDepth == 4)
-    {
-        // Pixels packed most significant bits first: pixel x of a row sits in
-        // byte x * depth / 8 at the shift below. Each row is rebuilt in a
-        // zeroed temporary row, so its spare low bits and padding end up 0.
-        BYTE* pTemp = static_cast<BYTE*>(AllocImageBlock(static_cast<DWORD>(cbRow)));
-        if (pTemp == nullptr)
-            return FALSE;
-        const unsigned nPerByte = 8 / dwDepth;
-        const BYTE mask = static_cast<BYTE>((1u << dwDepth) - 1);
-        for (size_t r = 0; r < m_dwPixelsHigh; r++)
-        {
-            BYTE* pRow = m_pPixelBits + r * cbRow;
-            std::memset(pTemp, 0, cbRow);
-            for (size_t x = 0; x < nWidth; x++)
-            {
-                const size_t src = nWidth - 1 - x;
-                const unsigned srcShift = 8 - dwDepth * (1 + src % nPerByte);
-                const unsigned dstShift = 8 - dwDepth * (1 + x % nPerByte);
-                const BYTE value = static_cast<BYTE>((pRow[src / nPerByte] >> srcShift) & mask);
-                pTemp[x / nPerByte] = static_cast<BYTE>(pTemp[x / nPerByte] | (value << dstShift));
-            }
-            std::memcpy(pRow, pTemp, cbRow);
-        }
-        FreeImageBlock(pTemp);
-        return TRUE;
-    }
-
+        return MirrorPackedRows(dwDepth, static_cast<DWORD>(cbRow));
     if (dwDepth == 0 || dwDepth % 8 != 0)
         return FALSE;
+
+    const size_t nWidth = m_dwPixelsWide;
     const size_t k = dwDepth / 8;
     for (size_t r = 0; r < m_dwPixelsHigh; r++)
     {
@@ -439,6 +393,35 @@ BOOL SECImage::MirrorRows()
     return TRUE;
 }
 
+// MirrorRows for pixels packed most significant bits first: pixel x of a
+// row sits in byte x * depth / 8 at the shift below. Each row is rebuilt in
+// a zeroed temporary row, so its spare low bits and padding end up 0.
+BOOL SECImage::MirrorPackedRows(DWORD dwDepth, DWORD cbRow)
+{
+    BYTE* pTemp = static_cast<BYTE*>(AllocImageBlock(cbRow));
+    if (pTemp == nullptr)
+        return FALSE;
+    const size_t nWidth = m_dwPixelsWide;
+    const unsigned nPerByte = 8 / dwDepth;
+    const BYTE mask = static_cast<BYTE>((1u << dwDepth) - 1);
+    for (size_t r = 0; r < m_dwPixelsHigh; r++)
+    {
+        BYTE* pRow = m_pPixelBits + r * cbRow;
+        std::memset(pTemp, 0, cbRow);
+        for (size_t x = 0; x < nWidth; x++)
+        {
+            const size_t src = nWidth - 1 - x;
+            const unsigned srcShift = 8 - dwDepth * (1 + src % nPerByte);
+            const unsigned dstShift = 8 - dwDepth * (1 + x % nPerByte);
+            const BYTE value = static_cast<BYTE>((pRow[src / nPerByte] >> srcShift) & mask);
+            pTemp[x / nPerByte] = static_cast<BYTE>(pTemp[x / nPerByte] | (value << dstShift));
+        }
+        std::memcpy(pRow, pTemp, cbRow);
+    }
+    FreeImageBlock(pTemp);
+    return TRUE;
+}
+
 WORD SECImage::ColorTableSize() const
 {
     if (m_pInfoHeader == nullptr)
@@ -449,6 +432,35 @@ WORD SECImage::ColorTableSize() const
     case 4: return 16;
     case 8: return 256;
     default: return 0;
+    }
+}
+
+BOOL SECImage::AllocInfoHeader(DWORD cbTable)
+{
+    FreeImageBlock(m_pInfoHeader);
+    m_pColorTable = nullptr;
+    DWORD cbHeader = 0;
+    m_pInfoHeader = AddSize(INFO_HEADER_BYTES, cbTable, &cbHeader)
+                        ? static_cast<BITMAPINFOHEADER*>(AllocImageBlock(cbHeader))
+                        : nullptr;
+    if (m_pInfoHeader == nullptr)
+        return FALSE;
+    m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(m_pInfoHeader) + INFO_HEADER_BYTES);
+    m_pInfoHeader->biSize = INFO_HEADER_BYTES;
+    m_pInfoHeader->biWidth = static_cast<LONG>(m_dwPixelsWide);
+    m_pInfoHeader->biHeight = static_cast<LONG>(m_dwPixelsHigh); // positive: bottom row first
+    m_pInfoHeader->biPlanes = 1;
+    m_pInfoHeader->biBitCount = static_cast<WORD>(m_nPixelDepth);
+    m_pInfoHeader->biCompression = BI_RGB;
+    return TRUE;
+}
+
+void SECImage::FillGreyRamp()
+{
+    for (DWORD i = 0; i < m_wTableEntries; i++)
+    {
+        m_pColorTable[i].rgbRed = m_pColorTable[i].rgbGreen = m_pColorTable[i].rgbBlue = static_cast<BYTE>(i);
+        m_pColorTable[i].rgbReserved = 0;
     }
 }
 

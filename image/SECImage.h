@@ -20,10 +20,21 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "File.h"
 #include "Gdi.h"
 #include "Object.h"
 #include "PtrList.h"
+
+// The header block: a 40-byte header, the colour table at byte 40.
+const DWORD INFO_HEADER_BYTES = sizeof(BITMAPINFOHEADER);
+// A colour index has at most 8 bits: no colour table or palette holds more.
+const DWORD MAX_PALETTE_ENTRIES = 256;
+// The read buffer of the decoders that read byte by byte.
+const DWORD IO_BUFFER_BYTES = 60000;
+
+struct BmpHeader;
 
 class SECImage : public CObject
 {
@@ -49,6 +60,10 @@ public:
     virtual BOOL DecodeFromFile(CFile* pFile) = 0;
     // Deletes the file objects of path-based loads.
     virtual void ReleaseFileObjects();
+
+    // The end of every failed decode: frees the picture's blocks, the I/O
+    // buffer and the decoder's own (ReleaseDecoderBlocks); always FALSE.
+    BOOL FailDecode();
 
     // Moves the picture out of another object, which keeps none of it.
     BOOL AdoptContents(SECImage& from);
@@ -77,19 +92,28 @@ public:
     // Colour-table entries of the header's depth: 2, 16, 256 or 0.
     WORD ColorTableSize() const;
 
+    // A new header block for the object's size and depth, with cbTable bytes
+    // for the colour table after the 40-byte header: biPlanes 1, BI_RGB,
+    // every other field 0. FALSE when the block cannot be had.
+    BOOL AllocInfoHeader(DWORD cbTable);
+    // The first m_wTableEntries colour-table entries as the grey ramp:
+    // entry i is (i, i, i).
+    void FillGreyRamp();
+
     // A read buffer over m_pCurrentFile for decoders that read byte by byte.
     BOOL BeginBufferedIo(DWORD dwSize, WORD wMode);
     DWORD RefillReadBuffer();
     // Delivers up to dwCount bytes and returns how many it delivered. The
-    // decoders' usual call, one byte that is not the buffer's last, is
-    // served here without a call; everything else (refills, the end of the
-    // file, unbuffered reading) by ReadBufferedFromFile.
+    // decoders' usual call, a few bytes that end before the buffer's last,
+    // is served here without a call; everything else (refills, the end of
+    // the file, unbuffered reading) by ReadBufferedFromFile.
     DWORD ReadBuffered(void* pDst, DWORD dwCount)
     {
-        if (dwCount == 1 && m_dwIoPos + 1 < m_dwIoFill)
+        if (dwCount < m_dwIoFill - m_dwIoPos)
         {
-            *static_cast<BYTE*>(pDst) = m_pIoBuffer[m_dwIoPos++];
-            return 1;
+            std::memcpy(pDst, m_pIoBuffer + m_dwIoPos, dwCount);
+            m_dwIoPos += dwCount;
+            return dwCount;
         }
         return ReadBufferedFromFile(pDst, dwCount);
     }
@@ -125,8 +149,14 @@ public:
     CPtrList m_listFileObjects;    // file objects of path-based loads
     BYTE* m_pIoBuffer;             // owned block; null outside a decode
 
+protected:
+    // A decoder's own blocks besides the picture, freed by FailDecode.
+    virtual void ReleaseDecoderBlocks() {}
+
 private:
     void FreePicture();
     BOOL RowsFitBlock(DWORD dwRowBytes) const;
-    BOOL DropBmpBlocks();
+    BOOL MirrorPackedRows(DWORD dwDepth, DWORD cbRow);
+    BOOL StoreBmpHeader(const BmpHeader& header);
+    BOOL ReadBmpPixels(CFile* pFile, const BmpHeader& header);
 };

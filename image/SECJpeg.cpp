@@ -20,9 +20,6 @@ IMPLEMENT_SERIAL(SECJpeg, CObject, 1)
 
 namespace
 {
-const DWORD INFO_HEADER_BYTES = sizeof(BITMAPINFOHEADER);
-const int PALETTE_COLORS = 256;
-
 // The decoder delivers colour pixels as blue, green, red (JCS_EXT_BGR), and
 // its colour map for that output has one row per output component in the
 // same order: row 0 blue, row 1 green, row 2 red.
@@ -94,6 +91,22 @@ void TransferRow(RowKind kind, const JSAMPLE* pIn, BYTE* pOut, DWORD dwWidth, DW
     }
 }
 
+// How the file's components become picture rows, colours reduced or not;
+// false for two components, or five and more: nothing says what they mean.
+bool ChooseRowKind(const jpeg_decompress_struct& cinfo, BOOL bReduce, RowKind* pKind)
+{
+    const J_COLOR_SPACE space = cinfo.jpeg_color_space;
+    if (cinfo.num_components == 1 && space == JCS_GRAYSCALE)
+        *pKind = bReduce ? ROW_GRAY : ROW_GRAY_AS_BGR;
+    else if (cinfo.num_components == 3 && (space == JCS_YCbCr || space == JCS_RGB))
+        *pKind = bReduce ? ROW_INDEXES : ROW_BGR;
+    else if (cinfo.num_components == 4 && (space == JCS_CMYK || space == JCS_YCCK))
+        *pKind = cinfo.saw_Adobe_marker ? ROW_INVERTED_CMYK : ROW_CMYK;
+    else
+        return false;
+    return true;
+}
+
 // The decompression parameters of every read. Most are the library's
 // defaults; they are set here so that a read does not depend on them.
 void SetDecodeParameters(jpeg_decompress_struct& cinfo, RowKind kind)
@@ -119,7 +132,7 @@ void SetDecodeParameters(jpeg_decompress_struct& cinfo, RowKind kind)
     // move most of them to the level below (its 256 bins are not centred on
     // the levels) and dither the difference.
     cinfo.quantize_colors = kind == ROW_INDEXES;
-    cinfo.desired_number_of_colors = PALETTE_COLORS;
+    cinfo.desired_number_of_colors = MAX_PALETTE_ENTRIES;
     cinfo.two_pass_quantize = TRUE;
     cinfo.dither_mode = JDITHER_FS;
     cinfo.colormap = nullptr;
@@ -150,19 +163,9 @@ BOOL SECJpeg::AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo)
     if (m_dwPixelsWide == 0 || m_dwPixelsHigh == 0 || m_dwPixelsWide > 0x7FFFFFFF || m_dwPixelsHigh > 0x7FFFFFFF)
         return FALSE;
     m_nPixelDepth = ReducesColors(cinfo) ? 8 : 24;
-    m_wTableEntries = static_cast<WORD>(m_nPixelDepth == 8 ? PALETTE_COLORS : 0);
-
-    m_pInfoHeader =
-        static_cast<BITMAPINFOHEADER*>(AllocImageBlock(INFO_HEADER_BYTES + m_wTableEntries * sizeof(RGBQUAD)));
-    if (m_pInfoHeader == nullptr)
+    m_wTableEntries = static_cast<WORD>(m_nPixelDepth == 8 ? MAX_PALETTE_ENTRIES : 0);
+    if (!AllocInfoHeader(m_wTableEntries * sizeof(RGBQUAD)))
         return FALSE;
-    m_pInfoHeader->biSize = INFO_HEADER_BYTES;
-    m_pInfoHeader->biWidth = static_cast<LONG>(m_dwPixelsWide);
-    m_pInfoHeader->biHeight = static_cast<LONG>(m_dwPixelsHigh); // positive: bottom row first
-    m_pInfoHeader->biPlanes = 1;
-    m_pInfoHeader->biBitCount = static_cast<WORD>(m_nPixelDepth);
-    m_pInfoHeader->biCompression = BI_RGB;
-    m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(m_pInfoHeader) + INFO_HEADER_BYTES);
 
     // Sized for aligned rows: the packed rows are widened in place later.
     const DWORD cbRow = AlignedRowBytes(static_cast<DWORD>(m_nPixelDepth), m_dwPixelsWide);
@@ -180,61 +183,42 @@ BOOL SECJpeg::DecodeFromFile(CFile* pFile)
     JpegErrorManager errorManager;
     if (ReadJpeg(pFile, errorManager) && ReverseRowOrder() && AlignRows())
         return TRUE;
-
-    // A failed read keeps nothing of what it had begun.
-    ReleaseContents();
-    m_dwBitsSize = 0;
+    FailDecode(); // a failed read keeps nothing of what it had begun
     if (errorManager.bFileFailed)
         throw CFileException(errorManager.nFileCause, errorManager.lFileOsError, pFile->GetFilePath());
     return FALSE;
 }
 
-// The frame that a fatal decoder error jumps back to. It and DecodeJpeg,
-// which runs the decoder, own no object with a destructor.
+// The pixel block goes with the picture.
+void SECJpeg::ReleaseDecoderBlocks()
+{
+    m_dwBitsSize = 0;
+}
+
+// The frame that a fatal decoder error jumps back to. It and the routines
+// below, which run the decoder, own no object with a destructor.
 BOOL SECJpeg::ReadJpeg(CFile* pFile, JpegErrorManager& errorManager)
 {
     jpeg_decompress_struct cinfo;
     cinfo.err = InitJpegErrorManager(errorManager);
     if (setjmp(errorManager.jumpBack) != 0)
         return FALSE; // the error manager has destroyed the decompression object
-    return DecodeJpeg(pFile, cinfo);
-}
-
-// Decodes into the picture blocks, top row first, with packed rows. Any
-// return destroys the decompression object; a fatal error leaves by the
-// error manager's jump instead.
-BOOL SECJpeg::DecodeJpeg(CFile* pFile, jpeg_decompress_struct& cinfo)
-{
     jpeg_create_decompress(&cinfo);
     InstallJpegFileSource(&cinfo, pFile);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF); // whole APP1 segments: the Exif data
-    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK)
-    {
-        jpeg_destroy_decompress(&cinfo);
-        return FALSE;
-    }
-    const int nOrientation = JpegExifOrientation(cinfo); // read now: the pool that holds the segments goes first
+    const BOOL bDecoded = DecodeJpeg(cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return bDecoded;
+}
 
-    RowKind kind;
-    const J_COLOR_SPACE space = cinfo.jpeg_color_space;
-    if (cinfo.num_components == 1 && space == JCS_GRAYSCALE)
-        kind = ReducesColors(cinfo) ? ROW_GRAY : ROW_GRAY_AS_BGR;
-    else if (cinfo.num_components == 3 && (space == JCS_YCbCr || space == JCS_RGB))
-        kind = ReducesColors(cinfo) ? ROW_INDEXES : ROW_BGR;
-    else if (cinfo.num_components == 4 && (space == JCS_CMYK || space == JCS_YCCK))
-        kind = cinfo.saw_Adobe_marker ? ROW_INVERTED_CMYK : ROW_CMYK;
-    else
-    {
-        // Two components, or five and more: nothing says what they mean.
-        jpeg_destroy_decompress(&cinfo);
+// Decodes into the picture blocks, top row first, with packed rows; a
+// fatal error leaves by the error manager's jump instead.
+BOOL SECJpeg::DecodeJpeg(jpeg_decompress_struct& cinfo)
+{
+    RowKind kind = ROW_BGR;
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK || !ChooseRowKind(cinfo, ReducesColors(cinfo), &kind) ||
+        !AllocateBitmapFromHeader(cinfo))
         return FALSE;
-    }
-
-    if (!AllocateBitmapFromHeader(cinfo))
-    {
-        jpeg_destroy_decompress(&cinfo);
-        return FALSE;
-    }
     SetDecodeParameters(cinfo, kind);
 
     // Multi-scan files and two-pass colour reduction consume the whole file
@@ -244,10 +228,7 @@ BOOL SECJpeg::DecodeJpeg(CFile* pFile, jpeg_decompress_struct& cinfo)
     const DWORD cbRow = PackedRowBytes(static_cast<DWORD>(m_nPixelDepth), m_dwPixelsWide);
     if (cinfo.output_width != m_dwPixelsWide || cinfo.output_height != m_dwPixelsHigh ||
         cinfo.output_components != OutputComponents(kind) || cbRow == 0)
-    {
-        jpeg_destroy_decompress(&cinfo);
         return FALSE;
-    }
     const JDIMENSION nStride = cinfo.output_width * static_cast<JDIMENSION>(cinfo.output_components);
     JSAMPARRAY ppRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, nStride, 1);
 
@@ -257,41 +238,36 @@ BOOL SECJpeg::DecodeJpeg(CFile* pFile, jpeg_decompress_struct& cinfo)
     while (cinfo.output_scanline < cinfo.output_height)
     {
         if (jpeg_read_scanlines(&cinfo, ppRow, 1) != 1 || cbRow > cbFree)
-        {
-            jpeg_destroy_decompress(&cinfo);
             return FALSE;
-        }
         TransferRow(kind, ppRow[0], pOut, m_dwPixelsWide, cbRow);
         pOut += cbRow;
         cbFree -= cbRow;
     }
 
-    if (kind == ROW_INDEXES && cinfo.colormap != nullptr && cinfo.out_color_components == 3)
-    {
-        // The colours the decoder chose; the entries past them stay zero.
-        int nColors = cinfo.actual_number_of_colors;
-        if (nColors > m_wTableEntries)
-            nColors = m_wTableEntries;
-        for (int i = 0; i < nColors; i++)
-        {
-            RGBQUAD& entry = m_pColorTable[i];
-            entry.rgbBlue = cinfo.colormap[BGR_BLUE][i];
-            entry.rgbGreen = cinfo.colormap[BGR_GREEN][i];
-            entry.rgbRed = cinfo.colormap[BGR_RED][i];
-        }
-    }
+    if (kind == ROW_INDEXES)
+        StoreColorMap(cinfo);
     else if (kind == ROW_GRAY)
-    {
-        for (int i = 0; i < m_wTableEntries; i++)
-        {
-            RGBQUAD& entry = m_pColorTable[i];
-            entry.rgbBlue = entry.rgbGreen = entry.rgbRed = static_cast<BYTE>(i);
-        }
-    }
-
+        FillGreyRamp();
+    const int nOrientation = JpegExifOrientation(cinfo); // read now: the pool that holds the segments goes next
     jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
     // Upright as the camera meant it; a picture whose turned copy cannot be had is shown as stored.
     OrientPackedPicture(*this, nOrientation, &m_dwBitsSize);
     return TRUE;
+}
+
+// The colours the decoder chose; the entries past them stay zero.
+void SECJpeg::StoreColorMap(const jpeg_decompress_struct& cinfo)
+{
+    if (cinfo.colormap == nullptr || cinfo.out_color_components != 3)
+        return;
+    int nColors = cinfo.actual_number_of_colors;
+    if (nColors > m_wTableEntries)
+        nColors = m_wTableEntries;
+    for (int i = 0; i < nColors; i++)
+    {
+        RGBQUAD& entry = m_pColorTable[i];
+        entry.rgbBlue = cinfo.colormap[BGR_BLUE][i];
+        entry.rgbGreen = cinfo.colormap[BGR_GREEN][i];
+        entry.rgbRed = cinfo.colormap[BGR_RED][i];
+    }
 }

@@ -46,8 +46,12 @@ public:
     DWORD m_dwBitsSize;   // bytes of the pixel block of the current read
     BOOL m_bReduceColors; // reduce colour files to a palette on a palette screen
 
+protected:
+    void ReleaseDecoderBlocks() override;
+
 private:
     BOOL ReducesColors(const jpeg_decompress_struct& cinfo) const;
     BOOL ReadJpeg(CFile* pFile, JpegErrorManager& errorManager);
-    BOOL DecodeJpeg(CFile* pFile, jpeg_decompress_struct& cinfo);
+    BOOL DecodeJpeg(jpeg_decompress_struct& cinfo);
+    void StoreColorMap(const jpeg_decompress_struct& cinfo);
 };

@@ -16,6 +16,7 @@
 // width is dropped, so nothing is ever written outside a row.
 #include "SECPcx.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "ImageMemory.h"
@@ -25,15 +26,27 @@ IMPLEMENT_SERIAL(SECPcx, CObject, 1)
 namespace
 {
 const DWORD HEADER_BYTES = 128;
-const DWORD IO_BUFFER_BYTES = 60000;
 const BYTE MANUFACTURER_ZSOFT = 10;
 const BYTE LAST_VERSION = 5;
 const BYTE ENCODING_RLE = 1;
 const BYTE RUN_FLAGS = 0xC0;
 const BYTE RUN_COUNT = 0x3F;
 const BYTE TABLE_MARKER = 12;
-const DWORD MAX_COLORS = 256;
 const DWORD HEADER_MAP_ENTRIES = 16;
+
+// The file's header has the structure's layout on the little-endian
+// machines Windows runs on: its fields lie at their natural alignment.
+static_assert(sizeof(PCXHEADER) == HEADER_BYTES && offsetof(PCXHEADER, wBytesPerLine) == 66,
+              "PCXHEADER is the file's header byte for byte");
+
+// A colour-table entry from a red, green, blue triple.
+void SetEntry(RGBQUAD& entry, const BYTE* pRgb)
+{
+    entry.rgbRed = pRgb[0];
+    entry.rgbGreen = pRgb[1];
+    entry.rgbBlue = pRgb[2];
+    entry.rgbReserved = 0;
+}
 
 // The most bytes that cb bytes of run-length encoded data can decode to.
 ULONGLONG MostDecodedBytes(ULONGLONG cb)
@@ -50,13 +63,6 @@ SECPcx::~SECPcx()
 {
 }
 
-// A refused file: every block of this read is freed.
-BOOL SECPcx::FailDecode()
-{
-    ReleaseContents();
-    return FALSE;
-}
-
 // Tests the header and sets the picture's size fields from it; FALSE for a
 // file that must be refused.
 BOOL SECPcx::CheckHeader(DWORD dwFileLength)
@@ -67,7 +73,7 @@ BOOL SECPcx::CheckHeader(DWORD dwFileLength)
     // Colours: at most 256 (the shift as a 32-bit machine does it, cut to 16 bits).
     const DWORD dwBits = static_cast<DWORD>(h.bBitsPerPixel) * h.bPlanes;
     const WORD wColors = static_cast<WORD>(1u << (dwBits % 32));
-    if (wColors > MAX_COLORS)
+    if (wColors > MAX_PALETTE_ENTRIES)
         return FALSE;
     if (h.bEncoding != ENCODING_RLE)
         return FALSE;
@@ -77,7 +83,7 @@ BOOL SECPcx::CheckHeader(DWORD dwFileLength)
     if (h.bBitsPerPixel == 8 && dwPlanes == 1)
     {
         m_nPixelDepth = 8;
-        m_wTableEntries = MAX_COLORS;
+        m_wTableEntries = MAX_PALETTE_ENTRIES;
         m_dwOutBytesPerPixel = 1;
     }
     else if (h.bBitsPerPixel == 8 && (dwPlanes == 3 || dwPlanes == 4))
@@ -89,7 +95,7 @@ BOOL SECPcx::CheckHeader(DWORD dwFileLength)
     else if (h.bBitsPerPixel == 1 && dwPlanes >= 1 && dwPlanes <= 8)
     {
         m_nPixelDepth = 8;
-        m_wTableEntries = static_cast<WORD>(dwPlanes >= 2 && dwPlanes <= 4 ? HEADER_MAP_ENTRIES : MAX_COLORS);
+        m_wTableEntries = static_cast<WORD>(dwPlanes >= 2 && dwPlanes <= 4 ? HEADER_MAP_ENTRIES : MAX_PALETTE_ENTRIES);
         m_dwOutBytesPerPixel = 1;
     }
     else
@@ -99,7 +105,7 @@ BOOL SECPcx::CheckHeader(DWORD dwFileLength)
         return FALSE;
     m_dwPixelsWide = static_cast<DWORD>(h.wXMax) - h.wXMin + 1;
     m_dwPixelsHigh = static_cast<DWORD>(h.wYMax) - h.wYMin + 1;
-    m_dwAlignedWidth = ((m_dwPixelsWide * 8 + 31) >> 3) & ~3u;
+    m_dwAlignedWidth = AlignedRowBytes(8, m_dwPixelsWide);
     // A plane's line must hold the width; longer lines are padded.
     if (h.wBytesPerLine == 0 || h.wBytesPerLine < PackedRowBytes(h.bBitsPerPixel, m_dwPixelsWide))
         return FALSE;
@@ -116,28 +122,10 @@ BOOL SECPcx::DecodeFromFile(CFile* pFile)
     if (pFile == nullptr)
         return FALSE;
     m_pCurrentFile = pFile;
-
     BYTE abHeader[HEADER_BYTES];
     if (ReadFully(pFile, abHeader, HEADER_BYTES) != HEADER_BYTES)
         return FALSE;
-    m_header.bManufacturer = abHeader[0];
-    m_header.bVersion = abHeader[1];
-    m_header.bEncoding = abHeader[2];
-    m_header.bBitsPerPixel = abHeader[3];
-    m_header.wXMin = ReadLE16(abHeader + 4);
-    m_header.wYMin = ReadLE16(abHeader + 6);
-    m_header.wXMax = ReadLE16(abHeader + 8);
-    m_header.wYMax = ReadLE16(abHeader + 10);
-    m_header.wHorizontalDpi = ReadLE16(abHeader + 12);
-    m_header.wVerticalDpi = ReadLE16(abHeader + 14);
-    std::memcpy(m_header.abColorMap, abHeader + 16, sizeof(m_header.abColorMap));
-    m_header.bReserved = abHeader[64];
-    m_header.bPlanes = abHeader[65];
-    m_header.wBytesPerLine = ReadLE16(abHeader + 66);
-    m_header.wPaletteInfo = ReadLE16(abHeader + 68);
-    m_header.wHorizontalScreenSize = ReadLE16(abHeader + 70);
-    m_header.wVerticalScreenSize = ReadLE16(abHeader + 72);
-    std::memcpy(m_header.abFiller, abHeader + 74, sizeof(m_header.abFiller));
+    std::memcpy(&m_header, abHeader, HEADER_BYTES);
 
     // The file's length from where this read started.
     const DWORD dwStart = pFile->GetPosition() - HEADER_BYTES;
@@ -146,17 +134,8 @@ BOOL SECPcx::DecodeFromFile(CFile* pFile)
         return FailDecode();
 
     // The header block, with room for the colour table.
-    const DWORD cbHeader = sizeof(BITMAPINFOHEADER) + m_wTableEntries * sizeof(RGBQUAD);
-    FreeImageBlock(m_pInfoHeader);
-    m_pInfoHeader = static_cast<BITMAPINFOHEADER*>(AllocImageBlock(cbHeader));
-    if (m_pInfoHeader == nullptr)
+    if (!AllocInfoHeader(m_wTableEntries * sizeof(RGBQUAD)))
         return FailDecode();
-    m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(m_pInfoHeader) + sizeof(BITMAPINFOHEADER));
-    m_pInfoHeader->biSize = sizeof(BITMAPINFOHEADER);
-    m_pInfoHeader->biWidth = static_cast<LONG>(m_dwPixelsWide);
-    m_pInfoHeader->biHeight = static_cast<LONG>(m_dwPixelsHigh);
-    m_pInfoHeader->biPlanes = 1;
-    m_pInfoHeader->biBitCount = static_cast<WORD>(m_nPixelDepth);
     if (m_header.bBitsPerPixel == 1)
         m_pInfoHeader->biClrUsed = m_pInfoHeader->biClrImportant = m_wTableEntries;
 
@@ -168,10 +147,7 @@ BOOL SECPcx::DecodeFromFile(CFile* pFile)
         return FailDecode();
     FreeImageBlock(m_pPixelBits);
     m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbPixels));
-    if (m_pPixelBits == nullptr)
-        return FailDecode();
-
-    if (!BeginBufferedIo(IO_BUFFER_BYTES, IO_READ))
+    if (m_pPixelBits == nullptr || !BeginBufferedIo(IO_BUFFER_BYTES, IO_READ))
         return FailDecode();
     DecodeScanLines();
     ReadColorTable();
@@ -186,16 +162,12 @@ BOOL SECPcx::DecodeFromFile(CFile* pFile)
 // rows the data do not reach stay zero.
 void SECPcx::DecodeScanLines()
 {
-    const DWORD dwWidth = m_dwPixelsWide;
-    const DWORD dwHeight = m_dwPixelsHigh;
     const DWORD dwPlanes = m_header.bPlanes;
-    const DWORD dwBytesPerLine = m_header.wBytesPerLine;
-    const bool bOneBit = m_header.bBitsPerPixel == 1;
-    const DWORD cbRow = dwWidth * m_dwOutBytesPerPixel; // packed output row
+    const DWORD cbRow = m_dwPixelsWide * m_dwOutBytesPerPixel; // packed output row
     BYTE* pRow = m_pPixelBits;
     DWORD dwLine = 0, dwPlane = 0, dwByte = 0;
 
-    while (dwLine < dwHeight)
+    while (dwLine < m_dwPixelsHigh)
     {
         BYTE bValue = 0;
         if (ReadBuffered(&bValue, 1) != 1)
@@ -207,64 +179,57 @@ void SECPcx::DecodeScanLines()
             if (ReadBuffered(&bValue, 1) != 1)
                 return;
         }
-        for (; dwRun != 0; dwRun--)
+        // What runs on past the last scan line is dropped.
+        for (; dwRun != 0 && dwLine < m_dwPixelsHigh; dwRun--)
         {
-            // Byte dwByte of plane dwPlane of the current scan line.
-            if (!bOneBit)
-            {
-                if (dwByte < dwWidth)
-                {
-                    if (m_dwOutBytesPerPixel == 1)
-                        pRow[dwByte] = bValue;
-                    else if (dwPlane < 3) // red, green, blue to bytes 2, 1, 0; a fourth plane is dropped
-                        pRow[3 * dwByte + 2 - dwPlane] = bValue;
-                }
-            }
-            else
-            {
-                // Eight pixels, the most significant bit first.
-                const DWORD dwFirst = 8 * dwByte;
-                const DWORD dwEnd = dwFirst + 8 < dwWidth ? dwFirst + 8 : dwWidth;
-                for (DWORD x = dwFirst; x < dwEnd; x++)
-                {
-                    const bool bSet = (bValue & (0x80 >> (x - dwFirst))) != 0;
-                    if (dwPlanes == 1)
-                        pRow[x] = bSet ? 255 : 0;
-                    else if (bSet)
-                        pRow[x] = static_cast<BYTE>(pRow[x] | (1u << dwPlane));
-                }
-            }
-
-            if (++dwByte == dwBytesPerLine)
-            {
-                dwByte = 0;
-                if (++dwPlane == dwPlanes)
-                {
-                    dwPlane = 0;
-                    pRow += cbRow;
-                    if (++dwLine == dwHeight)
-                        break; // the rest of the run is dropped
-                }
-            }
+            StoreDecodedByte(pRow, dwPlane, dwByte, bValue);
+            if (++dwByte < m_header.wBytesPerLine)
+                continue;
+            dwByte = 0;
+            if (++dwPlane < dwPlanes)
+                continue;
+            dwPlane = 0;
+            pRow += cbRow;
+            dwLine++;
         }
+    }
+}
+
+// Byte dwByte of plane dwPlane of a scan line into its packed output row;
+// what lies beyond the width is dropped.
+void SECPcx::StoreDecodedByte(BYTE* pRow, DWORD dwPlane, DWORD dwByte, BYTE bValue) const
+{
+    const DWORD dwWidth = m_dwPixelsWide;
+    if (m_header.bBitsPerPixel != 1)
+    {
+        if (dwByte >= dwWidth)
+            return;
+        if (m_dwOutBytesPerPixel == 1)
+            pRow[dwByte] = bValue;
+        else if (dwPlane < 3) // red, green, blue to bytes 2, 1, 0; a fourth plane is dropped
+            pRow[3 * dwByte + 2 - dwPlane] = bValue;
+        return;
+    }
+    // Eight pixels, the most significant bit first.
+    const DWORD dwFirst = 8 * dwByte;
+    const DWORD dwEnd = dwFirst + 8 < dwWidth ? dwFirst + 8 : dwWidth;
+    for (DWORD x = dwFirst; x < dwEnd; x++)
+    {
+        const bool bSet = (bValue & (0x80 >> (x - dwFirst))) != 0;
+        if (m_header.bPlanes == 1)
+            pRow[x] = bSet ? 255 : 0;
+        else if (bSet)
+            pRow[x] = static_cast<BYTE>(pRow[x] | (1u << dwPlane));
     }
 }
 
 // The colour table, after the decoded data or from the header.
 void SECPcx::ReadColorTable()
 {
-    RGBQUAD* pTable = m_pColorTable;
-    if (m_wTableEntries == 0)
-        return;
     if (m_wTableEntries <= HEADER_MAP_ENTRIES)
     {
         for (DWORD i = 0; i < m_wTableEntries; i++)
-        {
-            pTable[i].rgbRed = m_header.abColorMap[3 * i];
-            pTable[i].rgbGreen = m_header.abColorMap[3 * i + 1];
-            pTable[i].rgbBlue = m_header.abColorMap[3 * i + 2];
-            pTable[i].rgbReserved = 0;
-        }
+            SetEntry(m_pColorTable[i], m_header.abColorMap + 3 * i);
         return;
     }
 
@@ -274,33 +239,15 @@ void SECPcx::ReadColorTable()
     {
     }
     DWORD dwRead = 0;
-    if (b == TABLE_MARKER)
-    {
-        for (; dwRead < m_wTableEntries; dwRead++)
-        {
-            BYTE abRgb[3];
-            if (ReadBuffered(&abRgb[0], 1) != 1 || ReadBuffered(&abRgb[1], 1) != 1 ||
-                ReadBuffered(&abRgb[2], 1) != 1)
-                break;
-            pTable[dwRead].rgbRed = abRgb[0];
-            pTable[dwRead].rgbGreen = abRgb[1];
-            pTable[dwRead].rgbBlue = abRgb[2];
-            pTable[dwRead].rgbReserved = 0;
-        }
-    }
+    BYTE abRgb[3];
+    while (b == TABLE_MARKER && dwRead < m_wTableEntries && ReadBuffered(abRgb, 3) == 3)
+        SetEntry(m_pColorTable[dwRead++], abRgb);
     if (dwRead < m_wTableEntries)
-    {
-        // No table: a grey ramp.
-        for (DWORD i = 0; i < m_wTableEntries; i++)
-        {
-            pTable[i].rgbRed = pTable[i].rgbGreen = pTable[i].rgbBlue = static_cast<BYTE>(i);
-            pTable[i].rgbReserved = 0;
-        }
-    }
+        FillGreyRamp(); // no table
     else if (m_header.bBitsPerPixel == 1 && m_header.bPlanes == 1)
     {
         // A black-and-white picture holds its set pixels as 255; the file's
         // table gives its two colours as entries 0 and 1.
-        pTable[MAX_COLORS - 1] = pTable[1];
+        m_pColorTable[MAX_PALETTE_ENTRIES - 1] = m_pColorTable[1];
     }
 }

@@ -55,9 +55,9 @@ public:
     PCXHEADER m_header;
 
 private:
-    BOOL FailDecode();
     BOOL CheckHeader(DWORD dwFileLength);
     void DecodeScanLines();
+    void StoreDecodedByte(BYTE* pRow, DWORD dwPlane, DWORD dwByte, BYTE bValue) const;
     void ReadColorTable();
 
     DWORD m_dwOutBytesPerPixel; // 1 or 3 while decoding

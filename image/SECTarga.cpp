@@ -33,21 +33,51 @@ const DWORD SIGNATURE_BYTES = 18;
 const char SIGNATURE[SIGNATURE_BYTES] = "TRUEVISION-XFILE."; // and its zero byte
 const DWORD EXTENSION_BYTES = 495;
 const DWORD TAG_BYTES = 10; // tag number, data offset, data size
-const DWORD COLOR_CORRECTION_BYTES = 256 * 4 * 2;
-const DWORD IO_BUFFER_BYTES = 60000;
-const DWORD MAX_PACKET_PIXELS = 128;
+const DWORD COLOR_CORRECTION_BYTES = sizeof(SECTarga::m_colorCorrection);
+// A run-length packet: its top bit set for a run of one pixel value, clear
+// for raw values; its low seven bits the pixels less one.
+const BYTE PACKET_RUN = 0x80;
+const BYTE PACKET_COUNT = 0x7F;
+const DWORD MAX_PACKET_PIXELS = PACKET_COUNT + 1;
 
 enum { TYPE_MAPPED = 1, TYPE_TRUE_COLOR = 2, TYPE_GREY = 3, TYPE_RLE_MAPPED = 9, TYPE_RLE_TRUE_COLOR = 10,
        TYPE_RLE_GREY = 11 };
 const BYTE DESCRIPTOR_TOP_DOWN = 0x20;
 const BYTE DESCRIPTOR_RIGHT_TO_LEFT = 0x10;
 
-// A text field: its bytes, always ending in a zero byte inside the field.
-void CopyText(char* pszDst, const BYTE* pSrc, DWORD cb)
+// Little-endian fields one after another from a block the caller has read
+// whole.
+class FieldReader
 {
-    std::memcpy(pszDst, pSrc, cb);
-    pszDst[cb - 1] = '\0';
-}
+public:
+    explicit FieldReader(const BYTE* p) : m_p(p) {}
+    BYTE Byte() { return *m_p++; }
+    WORD Word()
+    {
+        m_p += 2;
+        return ReadLE16(m_p - 2);
+    }
+    DWORD Dword()
+    {
+        m_p += 4;
+        return ReadLE32(m_p - 4);
+    }
+    template <size_t N> void Words(WORD (&aw)[N])
+    {
+        for (WORD& w : aw)
+            w = Word();
+    }
+    // A text field: its bytes, always ending in a zero byte inside the field.
+    template <size_t N> void Text(char (&sz)[N])
+    {
+        std::memcpy(sz, m_p, N);
+        sz[N - 1] = '\0';
+        m_p += N;
+    }
+
+private:
+    const BYTE* m_p;
+};
 
 // A true-colour value of the stored kind as blue, green, red.
 inline void Convert555(const BYTE* pStored, BYTE* pBgr)
@@ -74,11 +104,11 @@ SECTarga::SECTarga()
 
 SECTarga::~SECTarga()
 {
-    ReleaseTargaBlocks();
+    SECTarga::ReleaseDecoderBlocks();
 }
 
 // Drops what an earlier read kept of the file besides the picture.
-void SECTarga::ReleaseTargaBlocks()
+void SECTarga::ReleaseDecoderBlocks()
 {
     FreeImageBlock(m_pImageId);
     m_pImageId = nullptr;
@@ -90,14 +120,6 @@ void SECTarga::ReleaseTargaBlocks()
     m_pStampData = nullptr;
     m_bStampWidth = 0;
     m_bStampHeight = 0;
-}
-
-// A refused file: every block of this read is freed.
-BOOL SECTarga::FailDecode()
-{
-    ReleaseContents();
-    ReleaseTargaBlocks();
-    return FALSE;
 }
 
 // cb bytes at dwOffset from the start of the file, when they all lie in it.
@@ -117,7 +139,7 @@ BOOL SECTarga::ReadHere(void* pDst, DWORD cb)
 
 short SECTarga::ReadTargaHeader()
 {
-    ReleaseTargaBlocks();
+    ReleaseDecoderBlocks();
     m_header = TGAHEADER();
     m_extension = TGAEXTENSION();
     std::memset(m_colorCorrection, 0, sizeof(m_colorCorrection));
@@ -185,149 +207,146 @@ short SECTarga::ReadTrailer()
     m_bNewFormat = std::memcmp(m_szSignature, SIGNATURE, SIGNATURE_BYTES) == 0;
     if (!m_bNewFormat)
         return 0;
-
-    if (m_dwDevDirOffset != 0)
-    {
-        // The tags' data are of no use here: each must lie in the file, and
-        // nothing of the directory is kept.
-        BYTE abCount[2];
-        if (!ReadAt(m_dwDevDirOffset, abCount, 2))
-            return TARGA_SHORT_READ;
-        const DWORD dwTags = ReadLE16(abCount);
-        if (dwTags != 0)
-        {
-            const DWORD cbTags = dwTags * TAG_BYTES; // at most 655350
-            BYTE* pTags = static_cast<BYTE*>(AllocImageBlock(cbTags));
-            BOOL bInside = pTags != nullptr && ReadAt(m_dwDevDirOffset + 2, pTags, cbTags);
-            for (DWORD i = 0; bInside && i < dwTags; i++)
-            {
-                const BYTE* pTag = pTags + i * TAG_BYTES;
-                bInside = static_cast<ULONGLONG>(ReadLE32(pTag + 2)) + ReadLE32(pTag + 6) <= m_dwFileLength;
-            }
-            FreeImageBlock(pTags);
-            if (!bInside)
-                return TARGA_SHORT_READ;
-        }
-    }
-
+    if (!CheckDeveloperDirectory())
+        return TARGA_SHORT_READ;
     if (m_dwExtensionOffset == 0)
         return 0;
+    if (!ReadExtensionArea())
+        return TARGA_SHORT_READ;
+    short nResult = ReadScanLineTable();
+    if (nResult == 0)
+        nResult = ReadStamp();
+    if (nResult == 0 && !ReadColorCorrection())
+        nResult = TARGA_SHORT_READ;
+    return nResult;
+}
+
+// The developer directory: the tags' data are of no use here, but each must
+// lie in the file. Nothing of the directory is kept.
+BOOL SECTarga::CheckDeveloperDirectory()
+{
+    if (m_dwDevDirOffset == 0)
+        return TRUE;
+    BYTE abCount[2];
+    if (!ReadAt(m_dwDevDirOffset, abCount, 2))
+        return FALSE;
+    const DWORD dwTags = ReadLE16(abCount);
+    if (dwTags == 0)
+        return TRUE;
+    const DWORD cbTags = dwTags * TAG_BYTES; // at most 655350
+    BYTE* pTags = static_cast<BYTE*>(AllocImageBlock(cbTags));
+    BOOL bInside = pTags != nullptr && ReadAt(m_dwDevDirOffset + 2, pTags, cbTags);
+    for (DWORD i = 0; bInside && i < dwTags; i++)
+    {
+        const BYTE* pTag = pTags + i * TAG_BYTES;
+        bInside = static_cast<ULONGLONG>(ReadLE32(pTag + 2)) + ReadLE32(pTag + 6) <= m_dwFileLength;
+    }
+    FreeImageBlock(pTags);
+    return bInside;
+}
+
+BOOL SECTarga::ReadExtensionArea()
+{
     BYTE abExtension[EXTENSION_BYTES];
     if (!ReadAt(m_dwExtensionOffset, abExtension, EXTENSION_BYTES))
-        return TARGA_SHORT_READ;
-    const BYTE* p = abExtension;
-    m_extension.wSize = ReadLE16(p);
-    p += 2;
-    CopyText(m_extension.szAuthorName, p, 41);
-    p += 41;
-    CopyText(m_extension.szAuthorComments, p, 324);
-    p += 324;
-    for (WORD& w : m_extension.awDateTime)
-    {
-        w = ReadLE16(p);
-        p += 2;
-    }
-    CopyText(m_extension.szJobName, p, 41);
-    p += 41;
-    for (WORD& w : m_extension.awJobTime)
-    {
-        w = ReadLE16(p);
-        p += 2;
-    }
-    CopyText(m_extension.szSoftwareId, p, 41);
-    p += 41;
-    m_extension.wSoftwareVersion = ReadLE16(p);
-    p += 2;
-    m_extension.bSoftwareLetter = *p++;
-    m_extension.dwKeyColor = ReadLE32(p);
-    p += 4;
-    for (WORD& w : m_extension.awAspectRatio)
-    {
-        w = ReadLE16(p);
-        p += 2;
-    }
-    for (WORD& w : m_extension.awGamma)
-    {
-        w = ReadLE16(p);
-        p += 2;
-    }
-    m_extension.dwColorCorrectionOffset = ReadLE32(p);
-    m_extension.dwStampOffset = ReadLE32(p + 4);
-    m_extension.dwScanLineOffset = ReadLE32(p + 8);
-    m_extension.bAttributesType = p[12];
+        return FALSE;
+    FieldReader in(abExtension);
+    TGAEXTENSION& e = m_extension;
+    e.wSize = in.Word();
+    in.Text(e.szAuthorName);
+    in.Text(e.szAuthorComments);
+    in.Words(e.awDateTime);
+    in.Text(e.szJobName);
+    in.Words(e.awJobTime);
+    in.Text(e.szSoftwareId);
+    e.wSoftwareVersion = in.Word();
+    e.bSoftwareLetter = in.Byte();
+    e.dwKeyColor = in.Dword();
+    in.Words(e.awAspectRatio);
+    in.Words(e.awGamma);
+    e.dwColorCorrectionOffset = in.Dword();
+    e.dwStampOffset = in.Dword();
+    e.dwScanLineOffset = in.Dword();
+    e.bAttributesType = in.Byte();
+    return TRUE;
+}
 
+// One file offset per row, when the extension area names the table.
+short SECTarga::ReadScanLineTable()
+{
     const DWORD dwHeight = m_header.wHeight;
     const DWORD dwScanLines = m_extension.dwScanLineOffset;
-    if (dwScanLines != 0 && dwHeight != 0)
-    {
-        const DWORD cbTable = dwHeight * 4; // at most 262140
-        if (static_cast<ULONGLONG>(dwScanLines) + cbTable > m_dwFileLength)
-            return TARGA_SHORT_READ;
-        m_pScanLineTable = static_cast<DWORD*>(AllocImageBlock(cbTable));
-        if (m_pScanLineTable == nullptr)
-            return TARGA_NO_SCAN_LINE_TABLE;
-        BYTE* pBytes = reinterpret_cast<BYTE*>(m_pScanLineTable);
-        if (!ReadAt(dwScanLines, pBytes, cbTable))
-            return TARGA_SHORT_READ;
-        for (DWORD i = 0; i < dwHeight; i++)
-            m_pScanLineTable[i] = ReadLE32(pBytes + 4 * i);
-    }
-
-    const DWORD dwStamp = m_extension.dwStampOffset;
-    if (dwStamp != 0)
-    {
-        BYTE abSize[2];
-        if (!ReadAt(dwStamp, abSize, 2))
-            return TARGA_SHORT_READ;
-        m_bStampWidth = abSize[0];
-        m_bStampHeight = abSize[1];
-        // At most 255 × 255 × 32 bytes.
-        const DWORD cbStamp = static_cast<DWORD>(m_bStampWidth) * m_bStampHeight * ((m_header.bPixelDepth + 7u) / 8);
-        if (cbStamp != 0)
-        {
-            if (static_cast<ULONGLONG>(dwStamp) + 2 + cbStamp > m_dwFileLength)
-                return TARGA_SHORT_READ;
-            m_pStampData = static_cast<BYTE*>(AllocImageBlock(cbStamp));
-            if (m_pStampData == nullptr)
-                return TARGA_NO_STAMP;
-            if (!ReadAt(dwStamp + 2, m_pStampData, cbStamp))
-                return TARGA_SHORT_READ;
-        }
-    }
-
-    if (m_extension.dwColorCorrectionOffset != 0)
-    {
-        BYTE abTable[COLOR_CORRECTION_BYTES];
-        if (!ReadAt(m_extension.dwColorCorrectionOffset, abTable, COLOR_CORRECTION_BYTES))
-            return TARGA_SHORT_READ;
-        for (DWORD i = 0; i < 256; i++)
-            for (DWORD j = 0; j < 4; j++)
-                m_colorCorrection[i][j] = ReadLE16(abTable + 8 * i + 2 * j);
-    }
+    if (dwScanLines == 0 || dwHeight == 0)
+        return 0;
+    const DWORD cbTable = dwHeight * 4; // at most 262140
+    if (static_cast<ULONGLONG>(dwScanLines) + cbTable > m_dwFileLength)
+        return TARGA_SHORT_READ;
+    m_pScanLineTable = static_cast<DWORD*>(AllocImageBlock(cbTable));
+    if (m_pScanLineTable == nullptr)
+        return TARGA_NO_SCAN_LINE_TABLE;
+    BYTE* pBytes = reinterpret_cast<BYTE*>(m_pScanLineTable);
+    if (!ReadAt(dwScanLines, pBytes, cbTable))
+        return TARGA_SHORT_READ;
+    for (DWORD i = 0; i < dwHeight; i++)
+        m_pScanLineTable[i] = ReadLE32(pBytes + 4 * i);
     return 0;
+}
+
+// The postage stamp: its size, then its pixels as stored.
+short SECTarga::ReadStamp()
+{
+    const DWORD dwStamp = m_extension.dwStampOffset;
+    if (dwStamp == 0)
+        return 0;
+    BYTE abSize[2];
+    if (!ReadAt(dwStamp, abSize, 2))
+        return TARGA_SHORT_READ;
+    m_bStampWidth = abSize[0];
+    m_bStampHeight = abSize[1];
+    // At most 255 × 255 × 32 bytes.
+    const DWORD cbStamp = static_cast<DWORD>(m_bStampWidth) * m_bStampHeight * ((m_header.bPixelDepth + 7u) / 8);
+    if (cbStamp == 0)
+        return 0;
+    if (static_cast<ULONGLONG>(dwStamp) + 2 + cbStamp > m_dwFileLength)
+        return TARGA_SHORT_READ;
+    m_pStampData = static_cast<BYTE*>(AllocImageBlock(cbStamp));
+    if (m_pStampData == nullptr)
+        return TARGA_NO_STAMP;
+    return ReadAt(dwStamp + 2, m_pStampData, cbStamp) ? 0 : TARGA_SHORT_READ;
+}
+
+BOOL SECTarga::ReadColorCorrection()
+{
+    if (m_extension.dwColorCorrectionOffset == 0)
+        return TRUE;
+    BYTE abTable[COLOR_CORRECTION_BYTES];
+    if (!ReadAt(m_extension.dwColorCorrectionOffset, abTable, COLOR_CORRECTION_BYTES))
+        return FALSE;
+    FieldReader in(abTable);
+    for (auto& awEntry : m_colorCorrection)
+        in.Words(awEntry);
+    return TRUE;
 }
 
 BOOL SECTarga::PrepareBitmapHeader()
 {
-    FreeImageBlock(m_pInfoHeader);
-    m_pInfoHeader = nullptr;
-    m_pColorTable = nullptr;
     m_dwPixelsWide = m_header.wWidth;
     m_dwPixelsHigh = m_header.wHeight;
-    m_dwAlignedWidth = (m_dwPixelsWide + 3) & ~3u;
     m_nPixelDepth = 24;
     m_wTableEntries = 0;
+    return AllocInfoHeader(0);
+}
 
-    m_pInfoHeader = static_cast<BITMAPINFOHEADER*>(AllocImageBlock(sizeof(BITMAPINFOHEADER)));
-    if (m_pInfoHeader == nullptr)
-        return FALSE;
-    m_pInfoHeader->biSize = sizeof(BITMAPINFOHEADER);
-    m_pInfoHeader->biWidth = static_cast<LONG>(m_dwPixelsWide);
-    m_pInfoHeader->biHeight = static_cast<LONG>(m_dwPixelsHigh);
-    m_pInfoHeader->biPlanes = 1;
-    m_pInfoHeader->biBitCount = 24;
-    m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(m_pInfoHeader) + sizeof(BITMAPINFOHEADER));
-    return TRUE;
+// A true-colour value of dwBytes bytes: 5-5-5, blue-green-red, or that and alpha.
+SECTarga::PixelKind SECTarga::TrueColorKind(DWORD dwBytes)
+{
+    switch (dwBytes)
+    {
+    case 2: return PIXEL_555;
+    case 3: return PIXEL_BGR;
+    case 4: return PIXEL_BGRA;
+    default: return PIXEL_NONE;
+    }
 }
 
 // Decides how the stored pixels become blue, green, red; FALSE for files
@@ -343,12 +362,7 @@ BOOL SECTarga::ChoosePixelKind()
     {
     case TYPE_TRUE_COLOR:
     case TYPE_RLE_TRUE_COLOR:
-        if (m_dwBytesPerPixel == 2)
-            m_pixelKind = PIXEL_555;
-        else if (m_dwBytesPerPixel == 3)
-            m_pixelKind = PIXEL_BGR;
-        else if (m_dwBytesPerPixel == 4)
-            m_pixelKind = PIXEL_BGRA;
+        m_pixelKind = TrueColorKind(m_dwBytesPerPixel);
         break;
     case TYPE_GREY:
     case TYPE_RLE_GREY:
@@ -361,12 +375,7 @@ BOOL SECTarga::ChoosePixelKind()
     case TYPE_RLE_MAPPED:
         if (m_pColorMap == nullptr || (m_dwBytesPerPixel != 1 && m_dwBytesPerPixel != 2))
             break;
-        if (m_dwEntryBytes == 2)
-            m_entryKind = PIXEL_555;
-        else if (m_dwEntryBytes == 3)
-            m_entryKind = PIXEL_BGR;
-        else if (m_dwEntryBytes == 4)
-            m_entryKind = PIXEL_BGRA;
+        m_entryKind = TrueColorKind(m_dwEntryBytes);
         if (m_entryKind != PIXEL_NONE)
             m_pixelKind = PIXEL_INDEX;
         break;
@@ -393,7 +402,21 @@ BOOL SECTarga::FileHoldsPixelData() const
 
 void SECTarga::ConvertPixel(const BYTE* pStored, BYTE* pBgr) const
 {
-    switch (m_pixelKind)
+    PixelKind kind = m_pixelKind;
+    if (kind == PIXEL_INDEX)
+    {
+        // The colour-map entry stands in for the pixel.
+        const DWORD dwIndex = m_dwBytesPerPixel == 1 ? pStored[0] : ReadLE16(pStored);
+        const DWORD dwEntry = dwIndex - m_header.wColorMapFirst; // wraps for indices below the first
+        if (dwEntry >= m_header.wColorMapLength)
+            kind = PIXEL_NONE;
+        else
+        {
+            pStored = m_pColorMap + dwEntry * m_dwEntryBytes;
+            kind = m_entryKind;
+        }
+    }
+    switch (kind)
     {
     case PIXEL_555:
         Convert555(pStored, pBgr);
@@ -408,27 +431,7 @@ void SECTarga::ConvertPixel(const BYTE* pStored, BYTE* pBgr) const
     case PIXEL_GREY_ALPHA: // the grey byte comes first
         pBgr[0] = pBgr[1] = pBgr[2] = pStored[0];
         break;
-    case PIXEL_INDEX:
-    {
-        const DWORD dwIndex = m_dwBytesPerPixel == 1 ? pStored[0] : ReadLE16(pStored);
-        const DWORD dwEntry = dwIndex - m_header.wColorMapFirst; // wraps for indices below the first
-        if (dwEntry >= m_header.wColorMapLength)
-        {
-            pBgr[0] = pBgr[1] = pBgr[2] = 0;
-            break;
-        }
-        const BYTE* pMapped = m_pColorMap + dwEntry * m_dwEntryBytes;
-        if (m_entryKind == PIXEL_555)
-            Convert555(pMapped, pBgr);
-        else
-        {
-            pBgr[0] = pMapped[0];
-            pBgr[1] = pMapped[1];
-            pBgr[2] = pMapped[2];
-        }
-        break;
-    }
-    default:
+    default: // an index outside the map
         pBgr[0] = pBgr[1] = pBgr[2] = 0;
         break;
     }
@@ -439,30 +442,39 @@ void SECTarga::ConvertPixel(const BYTE* pStored, BYTE* pBgr) const
 inline BOOL SECTarga::ReadPixel(BYTE* pBgr)
 {
     BYTE abStored[4];
-    for (DWORD i = 0; i < m_dwBytesPerPixel; i++)
-        if (ReadBuffered(&abStored[i], 1) != 1)
-            return FALSE;
+    if (ReadBuffered(abStored, m_dwBytesPerPixel) != m_dwBytesPerPixel)
+        return FALSE;
     ConvertPixel(abStored, pBgr);
     return TRUE;
 }
 
-BOOL SECTarga::DecodePlainRows()
+// dwCount stored pixels into dwCount × 3 bytes at pBgr; FALSE at the end of
+// the data.
+BOOL SECTarga::ReadPixels(BYTE* pBgr, DWORD dwCount)
 {
-    BYTE* pOut = m_pPixelBits;
-    // Three bytes a pixel fit in the pixel block, so no product here overflows.
-    const DWORD dwPixels = m_dwPixelsWide * m_dwPixelsHigh;
-    if (m_pixelKind == PIXEL_BGR)
-    {
-        // Stored as held: byte for byte.
-        for (DWORD i = 0; i < dwPixels * 3; i++)
-            if (ReadBuffered(pOut + i, 1) != 1)
-                return FALSE;
-        return TRUE;
-    }
-    for (DWORD i = 0; i < dwPixels; i++, pOut += 3)
-        if (!ReadPixel(pOut))
+    if (m_pixelKind == PIXEL_BGR) // stored as held: byte for byte
+        return ReadBuffered(pBgr, dwCount * 3) == dwCount * 3;
+    for (DWORD i = 0; i < dwCount; i++, pBgr += 3)
+        if (!ReadPixel(pBgr))
             return FALSE;
     return TRUE;
+}
+
+// The rows in file order: plain, or run-length encoded with each row
+// exactly width × 3 bytes. A packet left over after the last row runs past
+// the picture.
+BOOL SECTarga::DecodeRows()
+{
+    // Three bytes a pixel fit in the pixel block, so no product here overflows.
+    if (m_header.bImageType < TYPE_RLE_MAPPED)
+        return ReadPixels(m_pPixelBits, m_dwPixelsWide * m_dwPixelsHigh);
+    const DWORD cbRow = m_dwPixelsWide * 3;
+    m_dwPacketLeft = 0;
+    for (DWORD y = 0; y < m_dwPixelsHigh; y++)
+        if (DecodeRleRow(m_pPixelBits + y * cbRow, m_header.wWidth, static_cast<WORD>(m_dwBytesPerPixel)) !=
+            static_cast<long>(cbRow))
+            return FALSE;
+    return m_dwPacketLeft == 0;
 }
 
 long SECTarga::DecodeRleRow(BYTE* pRow, WORD wWidth, WORD wBytesPerPixel)
@@ -478,8 +490,8 @@ long SECTarga::DecodeRleRow(BYTE* pRow, WORD wWidth, WORD wBytesPerPixel)
             BYTE bPacket = 0;
             if (ReadBuffered(&bPacket, 1) != 1)
                 return -1;
-            m_dwPacketLeft = (bPacket & 0x7F) + 1u;
-            m_bPacketIsRun = (bPacket & 0x80) != 0;
+            m_dwPacketLeft = (bPacket & PACKET_COUNT) + 1u;
+            m_bPacketIsRun = (bPacket & PACKET_RUN) != 0;
             if (m_bPacketIsRun && !ReadPixel(m_abRunPixel))
                 return -1;
         }
@@ -487,23 +499,10 @@ long SECTarga::DecodeRleRow(BYTE* pRow, WORD wWidth, WORD wBytesPerPixel)
         // for the next row.
         const DWORD dwRoom = static_cast<DWORD>(pEnd - pOut) / 3;
         const DWORD dwCount = m_dwPacketLeft < dwRoom ? m_dwPacketLeft : dwRoom;
-        if (m_bPacketIsRun)
-        {
-            // A run: its one value, dwCount times.
-            for (DWORD i = 0; i < dwCount; i++)
-            {
-                pOut[3 * i] = m_abRunPixel[0];
-                pOut[3 * i + 1] = m_abRunPixel[1];
-                pOut[3 * i + 2] = m_abRunPixel[2];
-            }
-        }
-        else
-        {
-            // Raw: dwCount pixel values.
-            for (DWORD i = 0; i < dwCount; i++)
-                if (!ReadPixel(pOut + 3 * i))
-                    return -1;
-        }
+        if (!m_bPacketIsRun && !ReadPixels(pOut, dwCount))
+            return -1;
+        for (DWORD i = 0; m_bPacketIsRun && i < dwCount; i++)
+            std::memcpy(pOut + 3 * i, m_abRunPixel, 3); // a run: its one value, dwCount times
         pOut += 3 * dwCount;
         m_dwPacketLeft -= dwCount;
     }
@@ -524,7 +523,8 @@ BOOL SECTarga::DecodeFromFile(CFile* pFile)
 
     // Height × width rounded up to 4 × 3 bytes: room for the aligned rows.
     DWORD cbPixels = 0;
-    if (!MultiplySize(m_dwPixelsHigh, m_dwAlignedWidth, &cbPixels) || !MultiplySize(cbPixels, 3, &cbPixels))
+    if (!MultiplySize(m_dwPixelsHigh, AlignedRowBytes(8, m_dwPixelsWide), &cbPixels) ||
+        !MultiplySize(cbPixels, 3, &cbPixels))
         return FailDecode();
     FreeImageBlock(m_pPixelBits);
     m_bRowsAligned = FALSE; // the rows are decoded packed
@@ -533,25 +533,7 @@ BOOL SECTarga::DecodeFromFile(CFile* pFile)
         return FailDecode();
 
     m_pCurrentFile->Seek(static_cast<LONG>(m_dwImageDataOffset), CFile::begin);
-    if (!BeginBufferedIo(IO_BUFFER_BYTES, IO_READ))
-        return FailDecode();
-    if (m_header.bImageType >= TYPE_RLE_MAPPED)
-    {
-        // Each row is exactly width × 3 bytes, in file order. A packet left
-        // over after the last row runs past the picture.
-        const DWORD cbRow = m_dwPixelsWide * 3;
-        m_dwPacketLeft = 0;
-        for (DWORD y = 0; y < m_dwPixelsHigh; y++)
-            if (DecodeRleRow(m_pPixelBits + y * cbRow, m_header.wWidth, static_cast<WORD>(m_dwBytesPerPixel)) !=
-                static_cast<long>(cbRow))
-                return FailDecode();
-        if (m_dwPacketLeft != 0)
-            return FailDecode();
-    }
-    else if (!DecodePlainRows())
-        return FailDecode();
-
-    if (!AlignRows())
+    if (!BeginBufferedIo(IO_BUFFER_BYTES, IO_READ) || !DecodeRows() || !AlignRows())
         return FailDecode();
     EndBufferedIo();
     // Rows stored bottom row first are already in bitmap order.

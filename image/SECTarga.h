@@ -105,26 +105,35 @@ public:
     BYTE m_bStampWidth;
     BYTE m_bStampHeight;
     BYTE* m_pStampData; // owned block: the postage stamp's pixels as stored
-    WORD m_colorCorrection[256][4];
+    WORD m_colorCorrection[256][4]; // the extension's colour-correction table
     DWORD m_dwExtensionOffset;
     DWORD m_dwDevDirOffset;
     char m_szSignature[18];
     BOOL m_bNewFormat; // the file ends with the TGA 2.0 footer
     DWORD m_dwImageDataOffset;
 
+protected:
+    // The image ID, colour map, scan-line table and stamp of the last read.
+    void ReleaseDecoderBlocks() override;
+
 private:
     // How stored bytes become blue, green, red.
     enum PixelKind { PIXEL_NONE, PIXEL_555, PIXEL_BGR, PIXEL_BGRA, PIXEL_GREY, PIXEL_GREY_ALPHA, PIXEL_INDEX };
 
-    void ReleaseTargaBlocks();
-    BOOL FailDecode();
     BOOL ReadAt(DWORD dwOffset, void* pDst, DWORD cb);
     BOOL ReadHere(void* pDst, DWORD cb);
     short ReadTrailer();
+    BOOL CheckDeveloperDirectory();
+    BOOL ReadExtensionArea();
+    short ReadScanLineTable();
+    short ReadStamp();
+    BOOL ReadColorCorrection();
+    static PixelKind TrueColorKind(DWORD dwBytes);
     BOOL ChoosePixelKind();
     BOOL FileHoldsPixelData() const;
-    BOOL DecodePlainRows();
+    BOOL DecodeRows();
     BOOL ReadPixel(BYTE* pBgr);
+    BOOL ReadPixels(BYTE* pBgr, DWORD dwCount);
     void ConvertPixel(const BYTE* pStored, BYTE* pBgr) const;
 
     PixelKind m_pixelKind;    // of the pixels

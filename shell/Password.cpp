@@ -3,12 +3,13 @@
 // services loaded at run time.
 #include "Shell.h"
 
-HMODULE g_hPasswordLib;
 VERIFYPWDPROC g_pfnVerifyPassword;
+
+static HMODULE s_hPasswordLib;
 
 // No verification has ended yet.
 static const DWORD NO_TICK = 0xFFFFFFFF;
-DWORD g_dwLastVerifyTick = NO_TICK;
+static DWORD s_dwLastVerifyTick = NO_TICK;
 
 // No verification starts sooner than this after the last one ended.
 static const DWORD VERIFY_SPACING_MS = 200;
@@ -31,7 +32,7 @@ void LoadPasswordLibrary()
 {
     if (!g_bWin9x)
         return;
-    if (g_hPasswordLib != nullptr)
+    if (s_hPasswordLib != nullptr)
         FreePasswordLibrary();
 
     HKEY hDesktop;
@@ -39,10 +40,10 @@ void LoadPasswordLibrary()
         return;
     if (IsPasswordProtected(hDesktop))
     {
-        g_hPasswordLib = ::LoadLibraryA("PASSWORD.CPL");
-        if (g_hPasswordLib != nullptr)
+        s_hPasswordLib = ::LoadLibraryA("PASSWORD.CPL");
+        if (s_hPasswordLib != nullptr)
         {
-            g_pfnVerifyPassword = GetProcAddressAs<VERIFYPWDPROC>(g_hPasswordLib, "VerifyScreenSavePwd");
+            g_pfnVerifyPassword = GetProcAddressAs<VERIFYPWDPROC>(s_hPasswordLib, "VerifyScreenSavePwd");
             if (g_pfnVerifyPassword != nullptr)
                 SetSaverRunning(TRUE);
             else
@@ -54,10 +55,10 @@ void LoadPasswordLibrary()
 
 void FreePasswordLibrary()
 {
-    if (!g_bWin9x || g_hPasswordLib == nullptr)
+    if (!g_bWin9x || s_hPasswordLib == nullptr)
         return;
-    ::FreeLibrary(g_hPasswordLib);
-    g_hPasswordLib = nullptr;
+    ::FreeLibrary(s_hPasswordLib);
+    s_hPasswordLib = nullptr;
     if (g_pfnVerifyPassword != nullptr)
     {
         g_pfnVerifyPassword = nullptr;
@@ -84,18 +85,19 @@ BOOL VerifySaverPassword(HWND hWnd)
         return TRUE;
     }
     // Unsigned arithmetic: a wrap of the tick counter does no harm.
-    if (g_dwLastVerifyTick != NO_TICK && ::GetTickCount() - g_dwLastVerifyTick < VERIFY_SPACING_MS)
+    if (s_dwLastVerifyTick != NO_TICK && ::GetTickCount() - s_dwLastVerifyTick < VERIFY_SPACING_MS)
         return g_bClosing;
 
     g_bVerifying = TRUE;
     MSG msg;
+    // The tick already due must not change the picture as the dialog opens; twice, for one due meanwhile.
     ::PeekMessageA(&msg, hWnd, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
     ::PeekMessageA(&msg, hWnd, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
     g_bClosing = ::SendMessageA(hWnd, WM_VERIFYPASSWORD, 0, 0) != 0;
     g_bVerifying = FALSE;
     if (!g_bClosing)
         ::SetCursor(nullptr);
-    g_dwLastVerifyTick = ::GetTickCount();
+    s_dwLastVerifyTick = ::GetTickCount();
     return g_bClosing;
 }
 

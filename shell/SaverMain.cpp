@@ -134,44 +134,39 @@ int RunConfigDialog(HWND hOwner)
 
 static int DispatchMode(LPCSTR psz)
 {
-    for (;; psz++)
+    while (*psz == ' ' || *psz == '-' || *psz == '/')
+        psz++;
+    switch (static_cast<signed char>(*psz))
     {
-        switch (static_cast<signed char>(*psz))
-        {
-        case ' ':
-        case '-':
-        case '/':
-            continue;
-        case '\0':
-            return RunConfigDialog(nullptr);
-        case 'S':
-        case 's':
-            return RunSaverWindow(nullptr);
-        case 'P':
-        case 'p':
-        case 'L':
-        case 'l':
-        {
-            HWND hParent = ParseWindowHandle(SkipBlanks(psz + 1));
-            if (hParent == nullptr || !::IsWindow(hParent))
-                return -1;
-            return RunSaverWindow(hParent);
-        }
-        case 'C':
-        case 'c':
-        {
-            HWND hOwner = psz[1] == ':' ? ParseWindowHandle(psz + 2) : nullptr;
-            return RunConfigDialog(OwnerOrForeground(hOwner));
-        }
-        case 'A':
-        case 'a':
-            if (!g_bWin9x)
-                return -1;
-            ChangeSaverPassword(OwnerOrForeground(ParseWindowHandle(SkipBlanks(psz + 1))));
-            return 0;
-        default:
+    case '\0':
+        return RunConfigDialog(nullptr);
+    case 'S':
+    case 's':
+        return RunSaverWindow(nullptr);
+    case 'P':
+    case 'p':
+    case 'L':
+    case 'l':
+    {
+        HWND hParent = ParseWindowHandle(SkipBlanks(psz + 1));
+        if (hParent == nullptr || !::IsWindow(hParent))
             return -1;
-        }
+        return RunSaverWindow(hParent);
+    }
+    case 'C':
+    case 'c':
+    {
+        HWND hOwner = psz[1] == ':' ? ParseWindowHandle(psz + 2) : nullptr;
+        return RunConfigDialog(OwnerOrForeground(hOwner));
+    }
+    case 'A':
+    case 'a':
+        if (!g_bWin9x)
+            return -1;
+        ChangeSaverPassword(OwnerOrForeground(ParseWindowHandle(SkipBlanks(psz + 1))));
+        return 0;
+    default:
+        return -1;
     }
 }
 

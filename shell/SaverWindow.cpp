@@ -6,24 +6,26 @@
 
 #include "../res/resource.h"
 
-HWND g_hSaverWnd;
 BOOL g_bPreview;
 BOOL g_bClosing;
 BOOL g_bVerifying;
-POINT g_ptLastCursor;
-UINT g_uQueryCancelAutoPlay;
+
+// The reference point of the mouse-move rule.
+static POINT s_ptLastCursor;
+// The system's AutoPlay query (Windows 95/98 only; 0 elsewhere).
+static UINT s_uQueryCancelAutoPlay;
 
 typedef HIMC (WINAPI* IMMASSOCIATECONTEXTPROC)(HWND hWnd, HIMC hImc);
 
-static HMODULE g_hImm;
-static IMMASSOCIATECONTEXTPROC g_pfnImmAssociateContext;
-static HIMC g_hPrevImc;
+static HMODULE s_hImm;
+static IMMASSOCIATECONTEXTPROC s_pfnImmAssociateContext;
+static HIMC s_hPrevImc;
 
 // A move closes the saver when it takes the cursor further than this from
 // the reference point, counted as horizontal plus vertical distance.
 static const LONG MOUSE_THRESHOLD = 4;
 
-int RunSaverWindow(HWND hParent)
+static BOOL RegisterSaverClass()
 {
     WNDCLASSA wc = {};
     wc.style = CS_OWNDC | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
@@ -33,18 +35,18 @@ int RunSaverWindow(HWND hParent)
     wc.hCursor = nullptr;
     wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = SAVER_CLASS_NAME;
+    return ::RegisterClassA(&wc) != 0;
+}
 
-    RECT rc;
-    DWORD dwStyle, dwExStyle;
-    LPCSTR pszTitle;
+// A preview fills its host's client area; the full-screen saver covers the
+// screen, above every other window.
+static HWND CreateSaverWindow(HWND hParent)
+{
+    RECT rc = {};
+    DWORD dwStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, dwExStyle = 0;
+    LPCSTR pszTitle = PREVIEW_TITLE;
     if (hParent != nullptr)
-    {
         ::GetClientRect(hParent, &rc);
-        dwStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
-        dwExStyle = 0;
-        pszTitle = PREVIEW_TITLE;
-        g_bPreview = TRUE;
-    }
     else
     {
         HDC hScreenDC = ::GetDC(nullptr);
@@ -53,38 +55,48 @@ int RunSaverWindow(HWND hParent)
         dwStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
         dwExStyle = WS_EX_TOPMOST;
         pszTitle = SAVER_TITLE;
-
-        HWND hRunning = ::FindWindowA(SAVER_CLASS_NAME, SAVER_TITLE);
-        if (hRunning != nullptr && ::IsWindow(hRunning))
-        {
-            ::SetForegroundWindow(hRunning);
-            return 0;
-        }
-        LoadPasswordLibrary();
     }
+    return ::CreateWindowExA(dwExStyle, SAVER_CLASS_NAME, pszTitle, dwStyle, rc.left, rc.top, rc.right - rc.left,
+                             rc.bottom - rc.top, hParent, nullptr, g_hSaverInstance, nullptr);
+}
 
-    g_uQueryCancelAutoPlay = g_bWin9x ? ::RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
+// One full-screen saver at a time: a second start brings the first forward.
+static BOOL BringRunningSaverForward()
+{
+    HWND hRunning = ::FindWindowA(SAVER_CLASS_NAME, SAVER_TITLE);
+    if (hRunning == nullptr || !::IsWindow(hRunning))
+        return FALSE;
+    ::SetForegroundWindow(hRunning);
+    return TRUE;
+}
 
-    if (::RegisterClassA(&wc))
-        g_hSaverWnd = ::CreateWindowExA(dwExStyle, SAVER_CLASS_NAME, pszTitle, dwStyle, rc.left, rc.top,
-                                        rc.right - rc.left, rc.bottom - rc.top, hParent, nullptr,
-                                        g_hSaverInstance, nullptr);
-
-    // A saver that could not show its window reports it.
-    int nResult = -1;
-    if (g_hSaverWnd != nullptr)
+// Runs until the window has gone; the exit code of its quit message.
+static int RunMessageLoop(HWND hWnd)
+{
+    if (!g_bPreview)
+        ::SetForegroundWindow(hWnd);
+    MSG msg = {};
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
     {
-        if (!g_bPreview)
-            ::SetForegroundWindow(g_hSaverWnd);
-        MSG msg = {};
-        while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
-        {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        nResult = static_cast<int>(msg.wParam);
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
     }
+    return static_cast<int>(msg.wParam);
+}
 
+int RunSaverWindow(HWND hParent)
+{
+    if (hParent != nullptr)
+        g_bPreview = TRUE;
+    else if (BringRunningSaverForward())
+        return 0;
+    else
+        LoadPasswordLibrary();
+
+    s_uQueryCancelAutoPlay = g_bWin9x ? ::RegisterWindowMessageA("QueryCancelAutoPlay") : 0;
+    const HWND hWnd = RegisterSaverClass() ? CreateSaverWindow(hParent) : nullptr;
+    // A saver that could not show its window reports it.
+    const int nResult = hWnd != nullptr ? RunMessageLoop(hWnd) : -1;
     FreePasswordLibrary();
     return nResult;
 }
@@ -96,22 +108,22 @@ static void HideCursor()
 
 static void OnSaverCreate(HWND hWnd)
 {
-    g_hImm = ::GetModuleHandleA("IMM32.DLL");
-    if (g_hImm != nullptr)
+    s_hImm = ::GetModuleHandleA("IMM32.DLL");
+    if (s_hImm != nullptr)
     {
-        g_pfnImmAssociateContext = GetProcAddressAs<IMMASSOCIATECONTEXTPROC>(g_hImm, "ImmAssociateContext");
-        if (g_pfnImmAssociateContext != nullptr)
-            g_hPrevImc = g_pfnImmAssociateContext(hWnd, nullptr);
+        s_pfnImmAssociateContext = GetProcAddressAs<IMMASSOCIATECONTEXTPROC>(s_hImm, "ImmAssociateContext");
+        if (s_pfnImmAssociateContext != nullptr)
+            s_hPrevImc = s_pfnImmAssociateContext(hWnd, nullptr);
     }
-    ::GetCursorPos(&g_ptLastCursor);
+    ::GetCursorPos(&s_ptLastCursor);
     if (!g_bPreview)
         HideCursor();
 }
 
 static void OnSaverDestroy(HWND hWnd)
 {
-    if (g_hImm != nullptr && g_pfnImmAssociateContext != nullptr && g_hPrevImc != nullptr)
-        g_pfnImmAssociateContext(hWnd, g_hPrevImc);
+    if (s_hImm != nullptr && s_pfnImmAssociateContext != nullptr && s_hPrevImc != nullptr)
+        s_pfnImmAssociateContext(hWnd, s_hPrevImc);
     ::PostQuitMessage(0);
 }
 
@@ -145,6 +157,7 @@ LRESULT CALLBACK SaverWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM 
     case WM_TIMER:
         if (g_bClosing)
             return 0;
+        // Every tick gives the rest of its time slice to other programs, as a background saver should.
         ::Sleep(0);
         break;
     case WM_KEYDOWN:
@@ -181,11 +194,11 @@ static void ApplyMouseMoveRule(HWND hWnd)
 {
     POINT pt;
     ::GetCursorPos(&pt);
-    const LONG lDistance = std::labs(pt.x - g_ptLastCursor.x) + std::labs(pt.y - g_ptLastCursor.y);
+    const LONG lDistance = std::labs(pt.x - s_ptLastCursor.x) + std::labs(pt.y - s_ptLastCursor.y);
     if (lDistance > MOUSE_THRESHOLD)
     {
         PostClose(hWnd);
-        g_ptLastCursor = pt;
+        s_ptLastCursor = pt;
     }
 }
 
@@ -198,7 +211,7 @@ static BOOL ApplyClosingRules(HWND hWnd, UINT message, WPARAM wParam, LRESULT* p
     case WM_CLOSE:
         if (g_bWin9x && !VerifySaverPassword(hWnd))
         {
-            ::GetCursorPos(&g_ptLastCursor);
+            ::GetCursorPos(&s_ptLastCursor);
             *pResult = 0;
             return TRUE;
         }
@@ -254,7 +267,7 @@ LRESULT DefaultSaverProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 
     // The system asks whether AutoPlay may run: the saver closes, and while
     // the password check is armed the answer cancels AutoPlay.
-    if (g_uQueryCancelAutoPlay != 0 && message == g_uQueryCancelAutoPlay)
+    if (s_uQueryCancelAutoPlay != 0 && message == s_uQueryCancelAutoPlay)
     {
         PostClose(hWnd);
         return g_pfnVerifyPassword != nullptr ? 1 : 0;

@@ -3,7 +3,8 @@
 #include "ScreenSaverWnd.h"
 #include "Shell.h"
 
-CScreenSaverDlg* g_pSaverDlg;
+// The one dialog object of the process, registered by its constructor.
+static CScreenSaverDlg* s_pSaverDlg;
 
 IMPLEMENT_DYNAMIC(CScreenSaverDlg, CDialog)
 
@@ -12,17 +13,18 @@ BEGIN_MESSAGE_MAP(CScreenSaverDlg, CCmdTarget)
     ON_WM_CREATE()
     ON_COMMAND(IDOK, OnOK)
     ON_COMMAND(IDCANCEL, OnCancel)
+    // Never reached, as SaverDialogProc answers WM_INITDIALOG first; kept for a dialog driven by the table alone.
     ON_MESSAGE(WM_INITDIALOG, HandleInitDialog)
 END_MESSAGE_MAP()
 
 CScreenSaverDlg::CScreenSaverDlg()
 {
-    g_pSaverDlg = this;
+    s_pSaverDlg = this;
 }
 
 CScreenSaverDlg::~CScreenSaverDlg()
 {
-    g_pSaverDlg = nullptr;
+    s_pSaverDlg = nullptr;
 }
 
 LRESULT CScreenSaverDlg::DefWindowProc(UINT, WPARAM, LPARAM)
@@ -44,10 +46,10 @@ int CScreenSaverDlg::OnCreate(LPCREATESTRUCTA)
 
 INT_PTR CALLBACK SaverDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (g_pSaverDlg == nullptr)
+    if (s_pSaverDlg == nullptr)
         return FALSE;
-    if (g_pSaverDlg->m_hWnd == nullptr)
-        g_pSaverDlg->Attach(hDlg);
+    if (s_pSaverDlg->m_hWnd == nullptr)
+        s_pSaverDlg->Attach(hDlg);
 
     if (message == WM_INITDIALOG)
     {
@@ -65,5 +67,5 @@ INT_PTR CALLBACK SaverDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM 
             return TRUE;
         }
     }
-    return AfxCallWndProc(g_pSaverDlg, hDlg, message, wParam, lParam);
+    return AfxCallWndProc(s_pSaverDlg, hDlg, message, wParam, lParam);
 }

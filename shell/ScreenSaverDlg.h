@@ -23,6 +23,3 @@ protected:
 
     DECLARE_MESSAGE_MAP()
 };
-
-// The one dialog object of the process, registered by its constructor.
-extern CScreenSaverDlg* g_pSaverDlg;

@@ -61,7 +61,7 @@ BOOL CScreenSaverWnd::OnEraseBkgnd(CDC* pDC)
     {
         RECT rcClient;
         ::GetClientRect(m_hWnd, &rcClient);
-        pDC->FillSolidRect(rcClient, RGB(0, 0, 0));
+        pDC->FillRect(rcClient, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
     }
     return TRUE; // the class brush is never used
 }
@@ -100,9 +100,9 @@ LRESULT ForwardToSaverWnd(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (g_pSaverWnd->m_hWnd == nullptr)
     {
         // The window's first message: bring the framework up.
-        static char szNoCommandLine[] = "";
+        static char s_szNoCommandLine[] = "";
         HINSTANCE hInstance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hWnd, GWLP_HINSTANCE));
-        AfxWinInit(hInstance, nullptr, szNoCommandLine, SW_SHOWNORMAL);
+        AfxWinInit(hInstance, nullptr, s_szNoCommandLine, SW_SHOWNORMAL);
         g_pSaverWnd->Attach(hWnd);
     }
     const LRESULT lResult = AfxCallWndProc(g_pSaverWnd, hWnd, message, wParam, lParam);

@@ -1,6 +1,7 @@
 // The screen-saver shell: entry and mode dispatch, the saver window and its
-// closing rules, and the password check. Plain Win32 code; the process-wide
-// state lives in the g_ variables below.
+// closing rules, and the password check. Plain Win32 code; the state that
+// files share lives in the g_ variables below, what one file alone keeps is
+// an s_ static there.
 #pragma once
 
 #include <windows.h>
@@ -25,12 +26,9 @@ HWND ParseWindowHandle(LPCSTR psz);
 int RunConfigDialog(HWND hOwner);
 
 // ---- Saver window, message loop and input rules (SaverWindow.cpp) ----
-extern HWND g_hSaverWnd;
 extern BOOL g_bPreview;
 extern BOOL g_bClosing;
 extern BOOL g_bVerifying;
-extern POINT g_ptLastCursor;
-extern UINT g_uQueryCancelAutoPlay;
 
 int RunSaverWindow(HWND hParent);
 LRESULT CALLBACK SaverWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -39,9 +37,7 @@ LRESULT DefaultSaverProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 // ---- Password verification and change (Password.cpp) ----
 typedef BOOL (WINAPI* VERIFYPWDPROC)(HWND hWnd);
 
-extern HMODULE g_hPasswordLib;
 extern VERIFYPWDPROC g_pfnVerifyPassword;
-extern DWORD g_dwLastVerifyTick;
 
 void LoadPasswordLibrary();
 void FreePasswordLibrary();

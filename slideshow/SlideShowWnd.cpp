@@ -294,7 +294,7 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
         return;
 
     CBrush brush(m_crBackColor);
-    ::FillRect(pDC->m_hDC, &rcClient, brush);
+    pDC->FillRect(rcClient, brush);
     HPALETTE hPreviousPalette = nullptr;
     if (image.m_pImagePalette != nullptr)
         hPreviousPalette = pDC->SelectPalette(*image.m_pImagePalette, TRUE);
@@ -305,7 +305,7 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     if (image.m_pImagePalette != nullptr)
     {
         pDC->SelectPalette(hPreviousPalette, TRUE);
-        ::RealizePalette(pDC->m_hDC);
+        pDC->RealizePalette();
     }
 }
 

@@ -1,5 +1,5 @@
-// The link control in-process: fitting, the colour answer and opening
-// through the registry's web-page program.
+// The link control in-process: fitting, and opening through the registry's
+// web-page program.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
@@ -9,46 +9,20 @@
 
 #include "HyperLink.h"
 
-// A parent that passes control-colour requests back, as the dialog does.
-class CLinkParent : public CWnd
-{
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(CLinkParent, CWnd)
-    ON_WM_CTLCOLORSTATIC()
-END_MESSAGE_MAP()
-
-static CLinkParent s_parent;
 static HFONT s_hFont = ::CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
 static const char LINK_TEXT[] = "Click here to visit the Vistel Home Page.";
 
-static HWND MakeStatic(LPCSTR pszText, DWORD dwStyle, DWORD dwExStyle = 0, int cx = 300, int cy = 40)
+static HWND MakeStatic(LPCSTR pszText, DWORD dwStyle, DWORD dwExStyle, int cx, int cy)
 {
-    if (s_parent.m_hWnd == nullptr)
-        s_parent.SubclassWindow(::CreateWindowExA(0, "Static", "Links", WS_POPUP | WS_VISIBLE, 0, 0, 600, 400,
-                                                  nullptr, nullptr, nullptr, nullptr));
+    static HWND s_hParent = ::CreateWindowExA(0, "Static", "Links", WS_POPUP | WS_VISIBLE, 0, 0, 600, 400, nullptr,
+                                              nullptr, nullptr, nullptr);
     HWND hStatic = ::CreateWindowExA(dwExStyle, "Static", pszText, WS_CHILD | WS_VISIBLE | dwStyle, 20, 20, cx, cy,
-                                     s_parent.m_hWnd, nullptr, nullptr, nullptr);
+                                     s_hParent, nullptr, nullptr, nullptr);
     ::SendMessageA(hStatic, WM_SETFONT, reinterpret_cast<WPARAM>(s_hFont), FALSE);
     return hStatic;
 }
 
-// The text colour the parent's control-colour request sets, or CLR_INVALID
-// for the default colours.
-static COLORREF LinkColour(HWND hControl, LRESULT* plBrush)
-{
-    HDC hDC = ::CreateCompatibleDC(nullptr);
-    ::SetBkMode(hDC, OPAQUE);
-    *plBrush = ::SendMessageA(s_parent.m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hDC),
-                              reinterpret_cast<LPARAM>(hControl));
-    const COLORREF cr = ::GetBkMode(hDC) == TRANSPARENT ? ::GetTextColor(hDC) : CLR_INVALID;
-    ::DeleteDC(hDC);
-    return cr;
-}
-
-TEST_CASE("A link fits itself to its text, keeping the edge its alignment names, and answers the colour request "
-          "in the colour of its state; other controls keep the dialog's")
+TEST_CASE("A link fits itself to its text, keeping the edge its alignment names")
 {
     SIZE text = {};
     HDC hDC = ::GetDC(nullptr);
@@ -68,28 +42,11 @@ TEST_CASE("A link fits itself to its text, keeping the edge its alignment names,
         REQUIRE(link.SubclassWindow(MakeStatic(LINK_TEXT, c.dwStyle, c.dwExStyle, cx + 100, cy + 20)));
         RECT rc;
         ::GetWindowRect(link.m_hWnd, &rc);
-        ::MapWindowPoints(nullptr, s_parent.m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        ::MapWindowPoints(nullptr, ::GetParent(link.m_hWnd), reinterpret_cast<POINT*>(&rc), 2);
         const RECT rcWanted = { 20 + c.dx, 20 + c.dy, 20 + c.dx + cx, 20 + c.dy + cy };
         CHECK_MESSAGE(::EqualRect(&rc, &rcWanted), c.dwStyle);
         ::DestroyWindow(link.m_hWnd);
     }
-    CHyperLink link;
-    CStatic plain;
-    REQUIRE(link.SubclassWindow(MakeStatic("Visit us", SS_LEFT)));
-    REQUIRE(plain.SubclassWindow(MakeStatic("Plain", SS_LEFT)));
-    LRESULT lBrush = 0;
-    const struct { BOOL bSelected, bVisited; COLORREF crText; } colours[] = {
-        { FALSE, FALSE, RGB(0, 0, 255) }, { TRUE, TRUE, RGB(0, 128, 128) }, { FALSE, TRUE, RGB(128, 0, 128) },
-    };
-    for (const auto& c : colours)
-    {
-        link.m_bSelected = c.bSelected;
-        link.m_bVisited = c.bVisited;
-        CHECK((LinkColour(link.m_hWnd, &lBrush) == c.crText && lBrush == LRESULT(::GetStockObject(NULL_BRUSH))));
-    }
-    CHECK((LinkColour(plain.m_hWnd, &lBrush) == CLR_INVALID && lBrush == 0));
-    ::DestroyWindow(link.m_hWnd);
-    ::DestroyWindow(plain.m_hWnd);
 }
 
 // Sets the unnamed value of a key of HKEY_CLASSES_ROOT to these bytes; no bytes delete the key.

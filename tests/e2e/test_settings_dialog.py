@@ -80,6 +80,12 @@ class SettingsDialog(SaverTestCase):
         self.close_child(chooser)
         return colour
 
+    def underlined(self, control_id, colour):  # one row of the link has the colour across nearly all of it
+        left, top, right, bottom = rect(self.control(control_id))
+        screen = Screen()
+        return max(sum(screen.pixel(x, y) == colour for x in range(left, right)) for y in range(top, bottom)) > \
+            0.9 * (right - left)
+
     def message_box(self):  # its text, once closed with OK
         box = wait_front(DIALOG_CLASS, "Vistel")
         self.assertTrue(box, "no message box")
@@ -165,11 +171,7 @@ class SettingsDialog(SaverTestCase):
         self.addCleanup(lambda: [os.rmdir(folder) for folder in reversed(made)])
         self.open_dialog(env={"VISTEL_RECORD": winpath(record)}, fast=False)
 
-        # A link is blue and underlined: one row is blue across nearly the whole link.
-        left, top, right, bottom = rect(self.control(1006))
-        screen = Screen()
-        longest = max(sum(screen.pixel(x, y) == (0, 0, 255) for x in range(left, right)) for y in range(top, bottom))
-        self.assertGreater(longest, 0.9 * (right - left))
+        self.assertTrue(self.underlined(1006, (0, 0, 255)))
         corner = rect(self.dialog)
         point_at(self.control(1008))
 
@@ -181,6 +183,9 @@ class SettingsDialog(SaverTestCase):
         xdo("mousemove", corner[0] + 5, corner[3] - 5)
         xdo("key", "space")  # the last clicked link has the focus
         self.assertEqual(opened(4)[3:], [f'{recorder} "{LINKS[1008]}"'])
+        # Opened links turn purple; the one with the focus is teal.
+        purple, teal = (128, 0, 128), (0, 128, 128)
+        self.assertTrue(wait_until(lambda: self.underlined(1006, purple) and self.underlined(1008, teal)))
 
         # A target nothing opens is explained.
         register('"C:\\nowhere\\browser.exe" "%1"')

@@ -28,7 +28,7 @@ struct LOGFONTA;
 #define FALSE 0
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 constexpr DWORD BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3, DIB_RGB_COLORS = 0, SRCCOPY = 0x00CC0020;
-constexpr int HALFTONE = 4, PLANES = 14, BITSPIXEL = 12, ETO_OPAQUE = 2, MAX_PATH = 260;
+constexpr int HALFTONE = 4, PLANES = 14, BITSPIXEL = 12, MAX_PATH = 260;
 constexpr UINT GMEM_MOVEABLE = 2, GMEM_ZEROINIT = 0x40;
 constexpr DWORD GENERIC_READ = 0x80000000u, GENERIC_WRITE = 0x40000000u, FILE_SHARE_READ = 1, FILE_SHARE_DELETE = 4,
                 CREATE_ALWAYS = 2, OPEN_EXISTING = 3, FILE_ATTRIBUTE_NORMAL = 0x80, FILE_CURRENT = 1;
@@ -167,9 +167,8 @@ inline int StretchDIBits(HDC, int, int, int, int, int, int, int, int, const void
 }
 // For the framework's other wrappers: nothing on this build draws with them.
 inline HGDIOBJ SelectObject(HDC, HGDIOBJ) { return nullptr; }
+inline int FillRect(HDC, const RECT*, HBRUSH) { return 1; }
 inline int SetBkMode(HDC, int) { return 1; }
-inline COLORREF SetBkColor(HDC, COLORREF) { return 0; }
 inline COLORREF SetTextColor(HDC, COLORREF) { return 0; }
-inline BOOL ExtTextOutA(HDC, int, int, UINT, const RECT*, LPCSTR, UINT, const int*) { return TRUE; }
 HBRUSH CreateSolidBrush(COLORREF);
 HFONT CreateFontIndirectA(const LOGFONTA*);
