@@ -4,13 +4,15 @@
 // file source on the open file, the header, the picture's blocks sized from
 // it, the decompression parameters, then one scan line at a time through a
 // one-row buffer into the pixel block, top row first and packed; the colour
-// table from the decoder's colour map; finally the rows are aligned and
-// turned bottom-up in place. The host pieces (error manager, file source,
+// table from the decoder's colour map; the picture upright as its Exif data
+// say (ExifOrientation.cpp); finally the rows are aligned and turned
+// bottom-up in place. The host pieces (error manager, file source,
 // memory layer) are in JpegHost.cpp.
 #include "SECJpeg.h"
 
 #include <cstring>
 
+#include "ExifOrientation.h"
 #include "ImageMemory.h"
 #include "JpegHost.h"
 
@@ -203,6 +205,7 @@ BOOL SECJpeg::ReadJpeg(CFile* pFile, JpegErrorManager& errorManager)
         return FALSE; // the error manager has destroyed the decompression object
     jpeg_create_decompress(&cinfo);
     InstallJpegFileSource(&cinfo, pFile);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF); // whole APP1 segments: the Exif data
     const BOOL bDecoded = DecodeJpeg(cinfo);
     jpeg_destroy_decompress(&cinfo);
     return bDecoded;
@@ -245,7 +248,10 @@ BOOL SECJpeg::DecodeJpeg(jpeg_decompress_struct& cinfo)
         StoreColorMap(cinfo);
     else if (kind == ROW_GRAY)
         FillGreyRamp();
+    const int nOrientation = JpegExifOrientation(cinfo); // read now: the pool that holds the segments goes next
     jpeg_finish_decompress(&cinfo);
+    // Upright as the camera meant it; a picture whose turned copy cannot be had is shown as stored.
+    OrientPackedPicture(*this, nOrientation, &m_dwBitsSize);
     return TRUE;
 }
 

@@ -14,6 +14,7 @@
 // - CMYK and YCCK files (print workflows) converted to red, green and blue,
 //   24-bit on every screen: a palette screen draws them through the
 //   halftone palette;
+// - turned and mirrored as the orientation of its Exif data says;
 // - rows bottom-up and 4-byte aligned, as every SECImage holds them.
 // A file of another kind (two components, 12-bit samples, no image) and a
 // broken file whose decoding hits a fatal error are failed reads; a file cut

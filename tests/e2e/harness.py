@@ -337,6 +337,8 @@ def make_case_file(case, folder):
         elif edit.startswith("cut="):  # N bytes (N < 0: all but -N), A/B of them, or up to the frame header
             num, _, den = edit[4:].partition("/")
             data = data[:jpeg_frame(data) if num == "sof" else len(data) * int(num) // int(den) if den else int(num)]
+        elif edit.startswith("^"):  # ^HEX: inserted after the first two bytes (a JPEG file's SOI marker)
+            data = data[:2] + bytes.fromhex(edit[1:]) + data[2:]
         else:  # +HEX: appended
             data += bytes.fromhex(edit[1:])
         with open(path, "wb") as f:
@@ -381,6 +383,8 @@ def fuzz_regressions(folder):
     picks = {"Bmp": b"\5", "Pcx": b"\3", "Targa": b"\4", "Jpeg": b"\0", "DisplayImage": b""}
     for path in sorted(glob.glob(os.path.join(SOURCE, "tests", "fuzz", "regressions", "*", "*"))):
         target = os.path.basename(os.path.dirname(path))
+        if target not in picks:  # the Exif reader's inputs are segment data, replayed on the host build only
+            continue
         with open(path, "rb") as f:
             data = picks[target] + f.read()
         name = f"{target}-{os.path.basename(path)}{names[data[0] % len(names)]}"
@@ -403,10 +407,12 @@ def reference_rgb(case, path):
     if case.ref.startswith("px "):
         _, size, data = case.ref.split(" ", 2)
         return (*map(int, size.split("x")), built_bytes(data))
-    if case.ref == "djpeg":
+    if case.ref.startswith("djpeg"):  # djpeg-orient: turned as ImageMagick reads the file's Exif orientation
         subprocess.run(f"djpeg -colors 256 -dither fs -bmp {shlex.quote(path)} >{shlex.quote(path)}.djpeg.bmp",
                        shell=True, check=True, timeout=60)
-        return magick_rgb(path + ".djpeg.bmp")
+        orient = subprocess.run(["identify", "-format", "%[orientation]", path], capture_output=True, text=True,
+                                check=True, timeout=60).stdout
+        return magick_rgb(path + ".djpeg.bmp", *["-orient", orient, "-auto-orient"][:3 * (case.ref != "djpeg")])
     if case.ref != "-":
         return magick_rgb(path, *["-auto-orient"][:case.ref == "im-orient"])
 
@@ -415,4 +421,9 @@ if __name__ == "__main__" and sys.argv[1:2] == ["seeds"]:
     # harness.py seeds DIR: the rows marked seed, in the folder of their reader in DIR.
     for case in picture_cases("seed"):
         readers = {".bmp": "Bmp", ".dib": "Bmp", ".pcx": "Pcx", ".tga": "Targa"}
-        make_case_file(case, os.path.join(sys.argv[2], readers.get(case.name[-4:].lower(), "Jpeg")))
+        path = make_case_file(case, os.path.join(sys.argv[2], readers.get(case.name[-4:].lower(), "Jpeg")))
+        if "^" in case.edits:  # the Exif reader: the data of the APP1 segment inserted after SOI
+            with open(path, "rb") as f:
+                data = f.read()
+            with open(os.path.join(sys.argv[2], "Exif", case.name), "wb") as f:
+                f.write(data[6:4 + struct.unpack_from(">H", data, 4)[0]])

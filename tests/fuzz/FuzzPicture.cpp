@@ -1,12 +1,24 @@
 // Loads the input with the reader FUZZ_READER names, or the display-image routine under the
-// name the first byte picks, and draws it: inputs of odd length on a palette screen.
+// name the first byte picks, and draws it: inputs of odd length on a palette screen. The Exif
+// target reads its input as the data of an APP1 segment.
+#include <cstdlib>
 #include <iterator>
 
 #include "../../slideshow/DisplayImage.h"
+#include "ExifOrientation.h"
 #include "SECJpeg.h"
 #include "SECPcx.h"
 #include "SECTarga.h"
 
+#ifdef FUZZ_TARGET_Exif
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
+{
+    const int nOrientation = ExifOrientation(pData, static_cast<DWORD>(cbData));
+    if (nOrientation < 1 || nOrientation > 8)
+        std::abort();
+    return 0;
+}
+#else
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
 {
 #ifdef FUZZ_READER
@@ -41,3 +53,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
                         reinterpret_cast<const BITMAPINFO*>(image.m_pInfoHeader), DIB_RGB_COLORS, SRCCOPY);
     return 0;
 }
+#endif
