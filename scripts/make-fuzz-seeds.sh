@@ -1,12 +1,14 @@
 #!/bin/sh
-# Makes the fuzzers' seed pictures into build/fuzz/seeds (once): the rows of
-# tests/pictures.tsv marked seed, so that fuzzing starts from every layout
-# each reader knows rather than from nothing.
+# Makes the fuzzers' seed pictures into build/fuzz/seeds (again whenever the
+# picture table or the target list changes): the rows of tests/pictures.tsv
+# marked seed, so that fuzzing starts from every layout each reader knows
+# rather than from nothing.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$root/build/fuzz/seeds"
-[ -f "$seeds/.complete" ] && exit 0
 list="$root/tests/fuzz/targets.txt"
+inputs=$(cat "$root/tests/pictures.tsv" "$list" "$root/tests/e2e/harness.py" | cksum)
+[ "$(cat "$seeds/.complete" 2>/dev/null)" = "$inputs" ] && exit 0
 rm -rf "$seeds"
 for target in $(awk '/^[A-Za-z]/ { print $1 }' "$list"); do mkdir -p "$seeds/$target"; done
 # The picture cases need no Wine: the paths they would use stand in.
@@ -21,4 +23,4 @@ awk '/^[A-Za-z]/ && $3 != "-" { print $1, $3 }' "$list" | while read -r folder b
         { printf "\\$(printf '%03o' "$byte")"; cat "$f"; } >"$seeds/$display/$folder-$(basename "$f")"
     done
 done
-touch "$seeds/.complete"
+echo "$inputs" >"$seeds/.complete"
