@@ -68,3 +68,10 @@ protected:
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage);
 // The destination of a picture of iw x ih pixels in a client rectangle.
 RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih);
+
+// The name the ANSI file functions know a file by, from its wide name: the
+// same name in the system's code page, when it survives the trip there and
+// back unchanged. FALSE for a name with a character the code page lacks (the
+// conversion would put a question mark or a look-alike in its place, and
+// open no file or another one), and for an empty name.
+BOOL AnsiFileName(LPCWSTR pszWide, CString& strAnsi);
