@@ -356,6 +356,44 @@ void CSlideShowWnd::OnTimer(UINT_PTR nIDEvent)
     Default();
 }
 
+// The monitors of the desktop, as many as the list holds.
+struct MonitorList
+{
+    RECT rc[MAX_PICTURE_AREAS];
+    int nCount;
+};
+
+static BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT pMonitor, LPARAM lParam)
+{
+    MonitorList& monitors = *reinterpret_cast<MonitorList*>(lParam);
+    if (monitors.nCount < MAX_PICTURE_AREAS)
+        monitors.rc[monitors.nCount++] = *pMonitor;
+    return TRUE;
+}
+
+// The areas of the window that each show the picture: the part of each
+// monitor the full-screen window covers, or the whole client area for the
+// preview and where the system has no monitor functions (Windows 95, NT 4).
+static int WindowPictureAreas(HWND hWnd, const RECT& rcClient, RECT (&rcAreas)[MAX_PICTURE_AREAS])
+{
+    typedef BOOL(WINAPI * ENUMDISPLAYMONITORSPROC)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
+    static const ENUMDISPLAYMONITORSPROC s_pfnEnumMonitors =
+        GetProcAddressAs<ENUMDISPLAYMONITORSPROC>(::GetModuleHandleA("user32.dll"), "EnumDisplayMonitors");
+    MonitorList monitors;
+    monitors.nCount = 0;
+    if (s_pfnEnumMonitors != nullptr && (::GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD) == 0 &&
+        s_pfnEnumMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors)))
+    {
+        RECT rcWindow = rcClient;
+        ::MapWindowPoints(hWnd, nullptr, reinterpret_cast<POINT*>(&rcWindow), 2);
+        const int nAreas = PictureAreas(rcWindow, monitors.rc, monitors.nCount, rcAreas);
+        if (nAreas > 0)
+            return nAreas;
+    }
+    rcAreas[0] = rcClient;
+    return 1;
+}
+
 void CSlideShowWnd::DrawSaver(CDC* pDC)
 {
     // The first paint shows the first picture without waiting for a tick.
@@ -363,8 +401,9 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
         ShowNextPicture();
     if (m_strShowing.IsEmpty())
         return;
-    RECT rcClient;
+    RECT rcClient, rcAreas[MAX_PICTURE_AREAS];
     ::GetClientRect(m_hWnd, &rcClient);
+    const int nAreas = WindowPictureAreas(m_hWnd, rcClient, rcAreas);
 
     // Decoded anew at every paint, so that nothing decoded outlives it. A
     // file that can no longer be opened paints nothing; the show goes on
@@ -381,7 +420,8 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     // Shrinking in the device context's default mode ANDs the dropped
     // pixels into the kept ones and darkens a photo; drop them instead.
     pDC->SetStretchBltMode(COLORONCOLOR);
-    DrawFitted(&rcClient, pDC, &image);
+    for (int i = 0; i < nAreas; i++)
+        DrawFitted(&rcAreas[i], pDC, &image);
     if (image.m_pImagePalette != nullptr)
     {
         pDC->SelectPalette(hPreviousPalette, TRUE);
@@ -423,7 +463,7 @@ RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
         }
     }
     // Never negative: the picture is no larger than the window now.
-    int x = (W - dw) / 2, y = (H - dh) / 2;
+    int x = rcClient.left + (W - dw) / 2, y = rcClient.top + (H - dh) / 2;
     // A picture as high as the window keeps a 5-pixel margin above and below.
     int nDrawnHeight = dh;
     if (dh == H)
@@ -432,6 +472,24 @@ RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
         nDrawnHeight = dh - 10;
     }
     return RECT{ x, y, x + dw, y + nDrawnHeight };
+}
+
+int PictureAreas(const RECT& rcWindow, const RECT* pMonitors, int nMonitors, RECT* pAreas)
+{
+    int nAreas = 0;
+    for (int i = 0; i < nMonitors; i++)
+    {
+        const RECT& rcMonitor = pMonitors[i];
+        const RECT rcPart = { rcMonitor.left > rcWindow.left ? rcMonitor.left : rcWindow.left,
+                              rcMonitor.top > rcWindow.top ? rcMonitor.top : rcWindow.top,
+                              rcMonitor.right < rcWindow.right ? rcMonitor.right : rcWindow.right,
+                              rcMonitor.bottom < rcWindow.bottom ? rcMonitor.bottom : rcWindow.bottom };
+        if (rcPart.left >= rcPart.right || rcPart.top >= rcPart.bottom)
+            continue;
+        pAreas[nAreas++] = RECT{ rcPart.left - rcWindow.left, rcPart.top - rcWindow.top, rcPart.right - rcWindow.left,
+                                 rcPart.bottom - rcWindow.top };
+    }
+    return nAreas;
 }
 
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage)
