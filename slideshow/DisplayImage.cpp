@@ -11,7 +11,10 @@ PictureFormat FormatOfPath(LPCSTR pszPath)
     CString strLower(pszPath);
     strLower.MakeLower();
     const CString strLast3 = strLower.Right(3), strLast4 = strLower.Right(4);
-    if (strLast3 == "jpg" || strLast4 == "jpeg" || strLast3 == "jpe" || strLast3 == "jif" || strLast4 == "jfif")
+    // A picture listed under its short alias has at most three letters of
+    // its extension: .jpeg is .JPE, and .jfif is .JFI.
+    if (strLast3 == "jpg" || strLast4 == "jpeg" || strLast3 == "jpe" || strLast3 == "jif" || strLast4 == "jfif" ||
+        strLast3 == "jfi")
         return FORMAT_JPEG;
     if (strLast3 == "pcx")
         return FORMAT_PCX;

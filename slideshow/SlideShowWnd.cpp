@@ -1,6 +1,5 @@
 #include "SlideShowWnd.h"
 
-#include <io.h>
 #include <shlobj.h>
 
 #include <cstdlib>
@@ -177,16 +176,92 @@ void CSlideShowWnd::ListPictures()
         ScanFolder(m_strImagePath, pszPattern);
 }
 
+BOOL AnsiFileName(LPCWSTR pszWide, CString& strAnsi)
+{
+    // Room for MAX_PATH characters of two bytes each (the double-byte code
+    // pages); longer names are refused. The way back finds both a default
+    // character and a look-alike: neither turns into the original again.
+    char szAnsi[2 * MAX_PATH];
+    WCHAR szBack[MAX_PATH];
+    if (pszWide[0] == 0 ||
+        ::WideCharToMultiByte(CP_ACP, 0, pszWide, -1, szAnsi, sizeof(szAnsi), nullptr, nullptr) == 0 ||
+        ::MultiByteToWideChar(CP_ACP, 0, szAnsi, -1, szBack, MAX_PATH) == 0)
+        return FALSE;
+    for (int i = 0; szBack[i] == pszWide[i]; i++)
+    {
+        if (pszWide[i] == 0)
+        {
+            strAnsi = szAnsi;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
 // Whether a file name ends in the extension of a "*.ext" pattern, in any
 // letter case. The folder search also matches a pattern against the short
 // alias of a long name (photo.jpeg is PHOTO~1.JPE to "*.jpe", photo.jpgx is
 // PHOTO~1.JPG to "*.jpg"), which would list a file twice, or list a file
 // that no pattern names.
-static bool HasPatternExtension(LPCSTR pszName, LPCSTR pszPattern)
+template <class CHAR>
+static bool HasPatternExtension(const CHAR* pszName, LPCSTR pszPattern)
 {
-    const char* pszOwn = std::strrchr(pszName, '.');
+    const CHAR* pszOwn = nullptr;
+    for (const CHAR* p = pszName; *p != 0; p++)
+    {
+        if (*p == '.')
+            pszOwn = p;
+    }
     const char* pszWanted = std::strrchr(pszPattern, '.');
-    return pszOwn != nullptr && pszWanted != nullptr && _stricmp(pszOwn, pszWanted) == 0;
+    if (pszOwn == nullptr || pszWanted == nullptr)
+        return false;
+    // Letter case is folded in ASCII only: the patterns are ASCII.
+    const auto fold = [](unsigned c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    for (; *pszOwn != 0 && *pszWanted != 0; pszOwn++, pszWanted++)
+    {
+        if (fold(static_cast<unsigned>(*pszOwn)) != fold(static_cast<unsigned char>(*pszWanted)))
+            return false;
+    }
+    return *pszOwn == 0 && *pszWanted == 0;
+}
+
+static void AddPicture(CCollection& images, LPCSTR pszFolder, LPCSTR pszName)
+{
+    CString* pPath = new CString(pszFolder);
+    *pPath += pszName;
+    images.Add(pPath);
+}
+
+// Lists with the wide search, which sees each name as it is: a name outside
+// the system's code page is listed under its short alias, which the ANSI
+// file functions open; one without an alias (a volume that makes none) is
+// left out, since it could not be opened. FALSE where the system has no wide
+// search (Windows 95, 98 and Me export it as a stub that always fails).
+static BOOL ScanFolderWide(CCollection& images, LPCSTR pszFolder, LPCSTR pszSpec, LPCSTR pszPattern)
+{
+    typedef HANDLE(WINAPI * FINDFIRSTFILEWPROC)(LPCWSTR, LPWIN32_FIND_DATAW);
+    typedef BOOL(WINAPI * FINDNEXTFILEWPROC)(HANDLE, LPWIN32_FIND_DATAW);
+    static const HMODULE s_hKernel = ::GetModuleHandleA("kernel32.dll");
+    static const FINDFIRSTFILEWPROC s_pfnFindFirst = GetProcAddressAs<FINDFIRSTFILEWPROC>(s_hKernel, "FindFirstFileW");
+    static const FINDNEXTFILEWPROC s_pfnFindNext = GetProcAddressAs<FINDNEXTFILEWPROC>(s_hKernel, "FindNextFileW");
+    WCHAR szSpec[MAX_PATH];
+    if (s_pfnFindFirst == nullptr || s_pfnFindNext == nullptr ||
+        ::MultiByteToWideChar(CP_ACP, 0, pszSpec, -1, szSpec, MAX_PATH) == 0)
+        return FALSE;
+    WIN32_FIND_DATAW entry;
+    const HANDLE hSearch = s_pfnFindFirst(szSpec, &entry);
+    if (hSearch == INVALID_HANDLE_VALUE)
+        return ::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
+    do
+    {
+        CString strName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !HasPatternExtension(entry.cFileName, pszPattern))
+            continue;
+        if (AnsiFileName(entry.cFileName, strName) || AnsiFileName(entry.cAlternateFileName, strName))
+            AddPicture(images, pszFolder, strName);
+    } while (s_pfnFindNext(hSearch, &entry));
+    ::FindClose(hSearch);
+    return TRUE;
 }
 
 void CSlideShowWnd::ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern)
@@ -198,20 +273,25 @@ void CSlideShowWnd::ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern)
         return;
     std::memcpy(szSpec, pszFolder, cchFolder);
     std::memcpy(szSpec + cchFolder, pszPattern, cchPattern + 1);
+    if (ScanFolderWide(m_images, pszFolder, szSpec, pszPattern))
+        return;
 
-    _finddata_t entry;
-    const intptr_t hSearch = _findfirst(szSpec, &entry);
-    if (hSearch == -1)
+    // The ANSI search shows a character outside the code page as a question
+    // mark, which no file name holds: such a file opens by its short alias.
+    WIN32_FIND_DATAA entry;
+    const HANDLE hSearch = ::FindFirstFileA(szSpec, &entry);
+    if (hSearch == INVALID_HANDLE_VALUE)
         return;
     do
     {
-        if ((entry.attrib & _A_SUBDIR) || !HasPatternExtension(entry.name, pszPattern))
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !HasPatternExtension(entry.cFileName, pszPattern))
             continue;
-        CString* pPath = new CString(pszFolder);
-        *pPath += entry.name;
-        m_images.Add(pPath);
-    } while (_findnext(hSearch, &entry) == 0);
-    _findclose(hSearch);
+        if (std::strchr(entry.cFileName, '?') == nullptr)
+            AddPicture(m_images, pszFolder, entry.cFileName);
+        else if (entry.cAlternateFileName[0] != '\0')
+            AddPicture(m_images, pszFolder, entry.cAlternateFileName);
+    } while (::FindNextFileA(hSearch, &entry));
+    ::FindClose(hSearch);
 }
 
 int CSlideShowWnd::PickNextPicture()
@@ -276,6 +356,44 @@ void CSlideShowWnd::OnTimer(UINT_PTR nIDEvent)
     Default();
 }
 
+// The monitors of the desktop, as many as the list holds.
+struct MonitorList
+{
+    RECT rc[MAX_PICTURE_AREAS];
+    int nCount;
+};
+
+static BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT pMonitor, LPARAM lParam)
+{
+    MonitorList& monitors = *reinterpret_cast<MonitorList*>(lParam);
+    if (monitors.nCount < MAX_PICTURE_AREAS)
+        monitors.rc[monitors.nCount++] = *pMonitor;
+    return TRUE;
+}
+
+// The areas of the window that each show the picture: the part of each
+// monitor the full-screen window covers, or the whole client area for the
+// preview and where the system has no monitor functions (Windows 95, NT 4).
+static int WindowPictureAreas(HWND hWnd, const RECT& rcClient, RECT (&rcAreas)[MAX_PICTURE_AREAS])
+{
+    typedef BOOL(WINAPI * ENUMDISPLAYMONITORSPROC)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
+    static const ENUMDISPLAYMONITORSPROC s_pfnEnumMonitors =
+        GetProcAddressAs<ENUMDISPLAYMONITORSPROC>(::GetModuleHandleA("user32.dll"), "EnumDisplayMonitors");
+    MonitorList monitors;
+    monitors.nCount = 0;
+    if (s_pfnEnumMonitors != nullptr && (::GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD) == 0 &&
+        s_pfnEnumMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors)))
+    {
+        RECT rcWindow = rcClient;
+        ::MapWindowPoints(hWnd, nullptr, reinterpret_cast<POINT*>(&rcWindow), 2);
+        const int nAreas = PictureAreas(rcWindow, monitors.rc, monitors.nCount, rcAreas);
+        if (nAreas > 0)
+            return nAreas;
+    }
+    rcAreas[0] = rcClient;
+    return 1;
+}
+
 void CSlideShowWnd::DrawSaver(CDC* pDC)
 {
     // The first paint shows the first picture without waiting for a tick.
@@ -283,8 +401,9 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
         ShowNextPicture();
     if (m_strShowing.IsEmpty())
         return;
-    RECT rcClient;
+    RECT rcClient, rcAreas[MAX_PICTURE_AREAS];
     ::GetClientRect(m_hWnd, &rcClient);
+    const int nAreas = WindowPictureAreas(m_hWnd, rcClient, rcAreas);
 
     // Decoded anew at every paint, so that nothing decoded outlives it. A
     // file that can no longer be opened paints nothing; the show goes on
@@ -301,7 +420,8 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     // Shrinking in the device context's default mode ANDs the dropped
     // pixels into the kept ones and darkens a photo; drop them instead.
     pDC->SetStretchBltMode(COLORONCOLOR);
-    DrawFitted(&rcClient, pDC, &image);
+    for (int i = 0; i < nAreas; i++)
+        DrawFitted(&rcAreas[i], pDC, &image);
     if (image.m_pImagePalette != nullptr)
     {
         pDC->SelectPalette(hPreviousPalette, TRUE);
@@ -343,7 +463,7 @@ RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
         }
     }
     // Never negative: the picture is no larger than the window now.
-    int x = (W - dw) / 2, y = (H - dh) / 2;
+    int x = rcClient.left + (W - dw) / 2, y = rcClient.top + (H - dh) / 2;
     // A picture as high as the window keeps a 5-pixel margin above and below.
     int nDrawnHeight = dh;
     if (dh == H)
@@ -352,6 +472,24 @@ RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
         nDrawnHeight = dh - 10;
     }
     return RECT{ x, y, x + dw, y + nDrawnHeight };
+}
+
+int PictureAreas(const RECT& rcWindow, const RECT* pMonitors, int nMonitors, RECT* pAreas)
+{
+    int nAreas = 0;
+    for (int i = 0; i < nMonitors; i++)
+    {
+        const RECT& rcMonitor = pMonitors[i];
+        const RECT rcPart = { rcMonitor.left > rcWindow.left ? rcMonitor.left : rcWindow.left,
+                              rcMonitor.top > rcWindow.top ? rcMonitor.top : rcWindow.top,
+                              rcMonitor.right < rcWindow.right ? rcMonitor.right : rcWindow.right,
+                              rcMonitor.bottom < rcWindow.bottom ? rcMonitor.bottom : rcWindow.bottom };
+        if (rcPart.left >= rcPart.right || rcPart.top >= rcPart.bottom)
+            continue;
+        pAreas[nAreas++] = RECT{ rcPart.left - rcWindow.left, rcPart.top - rcWindow.top, rcPart.right - rcWindow.left,
+                                 rcPart.bottom - rcWindow.top };
+    }
+    return nAreas;
 }
 
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage)

@@ -63,8 +63,25 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 
-// Places pImage centred in the client rectangle, shrunk with its proportions
-// to fit inside it when larger in either direction, and draws it stretched.
+// Places pImage centred in the rectangle (of the client area), shrunk with
+// its proportions to fit inside it when larger in either direction, and
+// draws it stretched.
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage);
-// The destination of a picture of iw x ih pixels in a client rectangle.
+// The destination of a picture of iw x ih pixels in a rectangle, in the
+// rectangle's own coordinates.
 RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih);
+
+// The most monitors the picture is drawn on; further ones show the background.
+#define MAX_PICTURE_AREAS 16
+// The areas that each show the whole picture in a window whose client area
+// is rcWindow (in screen coordinates): the part of each monitor the window
+// covers, in client coordinates. Monitors outside the window give none.
+// Returns the number of areas written to pAreas (at most nMonitors).
+int PictureAreas(const RECT& rcWindow, const RECT* pMonitors, int nMonitors, RECT* pAreas);
+
+// The name the ANSI file functions know a file by, from its wide name: the
+// same name in the system's code page, when it survives the trip there and
+// back unchanged. FALSE for a name with a character the code page lacks (the
+// conversion would put a question mark or a look-alike in its place, and
+// open no file or another one), and for an empty name.
+BOOL AnsiFileName(LPCWSTR pszWide, CString& strAnsi);

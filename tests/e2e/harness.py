@@ -365,7 +365,7 @@ def held_picture_problem(path):
 def imgdump_batch(pictures, folder, display=None):
     """imgdump's (code, line) for each picture from one run, held in PICTURE.out.bmp; None: crashed, hung."""
     listing = os.path.join(folder, "list.txt")
-    with open(listing, "w") as f:
+    with open(listing, "w", encoding="utf-8") as f:
         f.writelines(f"{winpath(picture)}\t{winpath(picture)}.out.bmp\n" for picture in pictures)
     try:
         output = subprocess.run([WINE, IMGDUMP, "@" + winpath(listing)], stdin=subprocess.DEVNULL,

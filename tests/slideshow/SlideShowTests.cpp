@@ -39,20 +39,37 @@ TEST_CASE("Folder order continues across a rebuilt list; random order reaches al
     s_saverWnd.m_bRandom = 0;
 }
 
-TEST_CASE("A picture larger than the window is shrunk by one factor; one as high keeps a 5-pixel margin")
+TEST_CASE("A picture larger than the window is shrunk by one factor; one as high keeps a 5-pixel margin; each "
+          "monitor shows it whole")
 {
-    const struct { LONG W, H; DWORD iw, ih; const char* pszDrawn; } cases[] = {
+    // The window is W x H at the monitors' top left; without monitors, one monitor is the window.
+    const struct { LONG W, H; DWORD iw, ih; const char* pszDrawn; std::vector<RECT> monitors = {}; } cases[] = {
         { 800, 600, 1024, 768, "800x590 at 0,5" },    { 800, 600, 640, 480, "640x480 at 80,60" },
         { 800, 600, 400, 600, "400x590 at 200,5" },   { 800, 600, 1600, 600, "800x300 at 0,150" },
         { 800, 600, 1000, 1109, "541x590 at 129,5" }, { 1920, 1080, 3000, 4000, "810x1070 at 555,5" },
         { 1080, 1920, 3000, 4000, "1080x1440 at 0,240" },
+        { 3200, 1080, 3000, 2000, "1620x1070 at 150,5 1280x853 at 1920,85", { { 0, 0, 1920, 1080 },
+                                                                              { 1920, 0, 3200, 1024 } } },
+        { 2944, 1080, 1600, 1200, "1024x758 at 0,205 1440x1070 at 1264,5", { { -1024, 200, 0, 968 },
+                                                                             { 0, 0, 1920, 1080 } } },
     };
     for (const auto& c : cases)
     {
-        const RECT rc = FitPicture(RECT{ 0, 0, c.W, c.H }, c.iw, c.ih);
-        CHECK(std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top) + " at " +
-                  std::to_string(rc.left) + "," + std::to_string(rc.top) ==
-              c.pszDrawn);
+        LONG x0 = 0, y0 = 0; // the virtual screen holds the primary monitor's top left, 0,0
+        for (const RECT& rc : c.monitors)
+            x0 = std::min(x0, rc.left), y0 = std::min(y0, rc.top);
+        const RECT rcWindow = { x0, y0, x0 + c.W, y0 + c.H };
+        const std::vector<RECT> monitors = c.monitors.empty() ? std::vector<RECT>{ rcWindow } : c.monitors;
+        RECT rcAreas[2];
+        std::string strDrawn;
+        for (int i = 0; i < PictureAreas(rcWindow, monitors.data(), static_cast<int>(monitors.size()), rcAreas); i++)
+        {
+            const RECT rc = FitPicture(rcAreas[i], c.iw, c.ih);
+            strDrawn += std::string(i ? " " : "") + std::to_string(rc.right - rc.left) + "x" +
+                        std::to_string(rc.bottom - rc.top) + " at " + std::to_string(rc.left) + "," +
+                        std::to_string(rc.top);
+        }
+        CHECK(strDrawn == c.pszDrawn);
     }
 }
 

@@ -15,14 +15,15 @@
 // written.
 //
 // With @LIST it dumps many pictures in one run (a program start costs more
-// than most loads under Wine): each line of the file LIST is PICTURE, a tab
-// and OUT.bmp, and for each it prints "CODE LINE", CODE being the exit code
+// than most loads under Wine): each line of the file LIST (UTF-8) is
+// PICTURE, a tab and OUT.bmp, and for each it prints "CODE LINE", CODE being the exit code
 // that picture alone would give and LINE the line above (empty without a
 // picture). The run's own exit code is 0, or 2 when LIST cannot be read.
 #include <cstdio>
 #include <cstring>
 
 #include "../../slideshow/DisplayImage.h"
+#include "../../slideshow/SlideShowWnd.h"
 #include "File.h"
 #include "ImageMemory.h"
 
@@ -121,6 +122,30 @@ static int DumpPicture(const char* pszPicture, const char* pszOut, char (&szLine
     return EXIT_PICTURE;
 }
 
+// A path of the list as the ANSI file functions name it. The list is UTF-8
+// (a line that is not is taken in the system's code page, as it is): a path
+// the code page lacks characters for becomes its short form, which an
+// output file gets by being made first under its own name.
+static CString ListedPath(const char* pszListed, BOOL bOutput)
+{
+    WCHAR szWide[MAX_PATH], szShort[MAX_PATH];
+    CString strPath(pszListed);
+    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, pszListed, -1, szWide, MAX_PATH) == 0 ||
+        AnsiFileName(szWide, strPath))
+        return strPath;
+    if (bOutput)
+    {
+        const HANDLE hFile =
+            ::CreateFileW(szWide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hFile);
+    }
+    const DWORD cch = ::GetShortPathNameW(szWide, szShort, MAX_PATH);
+    if (cch == 0 || cch >= MAX_PATH || !AnsiFileName(szShort, strPath))
+        strPath = pszListed; // fails to open, as a name that cannot be reached
+    return strPath;
+}
+
 // Each line of the list: PICTURE, a tab, OUT.bmp. The result of each is
 // printed as soon as it is known, so that a run that does not end shows
 // which picture held it.
@@ -141,7 +166,7 @@ static int DumpList(const char* pszList)
             continue;
         *pszTab = '\0';
         char szLine[128];
-        const int nCode = DumpPicture(szEntry, pszTab + 1, szLine);
+        const int nCode = DumpPicture(ListedPath(szEntry, FALSE), ListedPath(pszTab + 1, TRUE), szLine);
         std::printf("%d %s\n", nCode, szLine);
         std::fflush(stdout);
     }
