@@ -161,8 +161,12 @@ def settings_file():  # None when there is none
 class Screen:  # a screenshot of the whole X screen as 8-bit RGB
 
     def __init__(self, display=None):
-        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True,
-                             env=wine_env(display=display), timeout=60).stdout
+        for attempt in (1, 2, 3):  # xwd fails now and then on a busy X server (seen once in 30 runs)
+            shot = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, env=wine_env(display=display),
+                                  timeout=60)
+            if shot.returncode == 0:
+                break
+        xwd = shot.check_returncode() or shot.stdout
         convert = lambda *args: subprocess.run(["/usr/bin/convert", "xwd:-", *args], input=xwd,
                                                capture_output=True, check=True, timeout=60).stdout
         self.width, self.height = map(int, convert("-format", "%w %h", "info:").split())
