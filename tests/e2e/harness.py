@@ -161,7 +161,7 @@ def settings_file():  # None when there is none
 class Screen:  # a screenshot of the whole X screen as 8-bit RGB
 
     def __init__(self, display=None):
-        for attempt in (1, 2, 3):  # xwd fails now and then on a busy X server (seen once in 30 runs)
+        for attempt in (1, 2, 3):  # xwd failed once on a busy X server (exit 1)
             shot = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, env=wine_env(display=display),
                                   timeout=60)
             if shot.returncode == 0:
