@@ -289,17 +289,23 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     // Decoded anew at every paint, so that nothing decoded outlives it. A
     // file that can no longer be opened paints nothing; the show goes on
     // at the next tick.
+    // A picture larger than the window is decoded no larger than it needs
+    // and averaged down to the size it is drawn at, then drawn 1:1.
     SECDib image;
-    if (!LoadDisplayImage(image, m_strShowing))
+    const SIZE sizeClient = { rcClient.right - rcClient.left, rcClient.bottom - rcClient.top };
+    if (!LoadDisplayImage(image, m_strShowing, &sizeClient))
         return;
+    const RECT rcFit = FitPicture(rcClient, image.PixelWidth(), image.PixelHeight());
+    ShrinkDisplayImage(image, rcFit.right - rcFit.left, rcFit.bottom - rcFit.top);
 
     CBrush brush(m_crBackColor);
     pDC->FillRect(rcClient, brush);
     HPALETTE hPreviousPalette = nullptr;
     if (image.m_pImagePalette != nullptr)
         hPreviousPalette = pDC->SelectPalette(*image.m_pImagePalette, TRUE);
-    // Shrinking in the device context's default mode ANDs the dropped
-    // pixels into the kept ones and darkens a photo; drop them instead.
+    // Palette pictures are still shrunk by the draw. In the device context's
+    // default mode it ANDs the dropped pixels into the kept ones and darkens
+    // a photo; drop them instead.
     pDC->SetStretchBltMode(COLORONCOLOR);
     DrawFitted(&rcClient, pDC, &image);
     if (image.m_pImagePalette != nullptr)
