@@ -67,20 +67,20 @@ struct ShrinkBlocks
     }
 };
 
-// Sums one source row across into pAcross (dwOut + 1 pixels of nChannels,
-// zeroed by the caller): the extra pixel takes the zero weights past the end.
-void SumAcross(const BYTE* pIn, const Span* pColumns, DWORD dwIn, DWORD nChannels, DWORD* pAcross)
+// Sums one source row across into pAcross (dwOut + 1 pixels of N channels,
+// zeroed by the caller). Made for each pixel size, so that the channel loop
+// unrolls: this is the loop over every source pixel.
+template <DWORD N> void SumAcross(const BYTE* pIn, const Span* pColumns, DWORD dwIn, DWORD* pAcross)
 {
-    for (DWORD i = 0; i < dwIn; i++, pIn += nChannels)
+    for (DWORD i = 0; i < dwIn; i++, pIn += N)
     {
         const Span& span = pColumns[i];
-        DWORD* pFirst = pAcross + span.dwTarget * nChannels;
-        DWORD* pNext = pFirst + nChannels;
-        for (DWORD c = 0; c < nChannels; c++)
-        {
+        DWORD* pFirst = pAcross + span.dwTarget * N;
+        for (DWORD c = 0; c < N; c++)
             pFirst[c] += pIn[c] * span.wFirst;
-            pNext[c] += pIn[c] * span.wNext;
-        }
+        if (span.wNext != 0)
+            for (DWORD c = 0; c < N; c++)
+                pFirst[N + c] += pIn[c] * span.wNext;
     }
 }
 
@@ -152,8 +152,11 @@ BOOL ShrinkPicture(SECImage& image, DWORD dwWidth, DWORD dwHeight)
     {
         const Span& span = blocks.pRows[y];
         std::memset(blocks.pAcross, 0, (cValues + nChannels) * sizeof(DWORD));
-        SumAcross(image.m_pPixelBits + static_cast<size_t>(y) * cbInRow, blocks.pColumns, dwInWidth, nChannels,
-                  blocks.pAcross);
+        const BYTE* pIn = image.m_pPixelBits + static_cast<size_t>(y) * cbInRow;
+        if (nChannels == 3)
+            SumAcross<3>(pIn, blocks.pColumns, dwInWidth, blocks.pAcross);
+        else
+            SumAcross<4>(pIn, blocks.pColumns, dwInWidth, blocks.pAcross);
         AddDown(blocks.pAcross, span.wFirst, cValues, blocks.pDown);
         if (span.bEnds)
         {
