@@ -2,6 +2,10 @@
 // side by side with the readers a user would pick instead.
 //
 //   vistel_bench ROUNDS
+//   vistel_bench ROUNDS WxH
+//
+// With WxH it makes the time-to-screen table instead, described at
+// ScreenTable below.
 //
 // Runs in the folder that bench/run.sh fills: one picture stored in every
 // format the saver reads, and the picture as PPM files for the checks. Each
@@ -45,12 +49,16 @@
 #include <stb_image.h>
 
 #include "../slideshow/DisplayImage.h"
+#include "../slideshow/SlideShowWnd.h"
 
 namespace
 {
-enum Reader { FILE_READ, PIXEL_BLOCK, BYTE_READER, VISTEL, STB, LIBJPEG, READERS };
-const char* const READER_NAMES[READERS] = { "file read", "fresh pixel block", "byte reader",
-                                            "Vistel",    "stb_image",         "libjpeg" };
+enum Reader { FILE_READ, PIXEL_BLOCK, BYTE_READER, VISTEL, STB, LIBJPEG, TO_SCREEN, READERS };
+const char* const READER_NAMES[READERS] = { "file read", "fresh pixel block", "byte reader", "Vistel",
+                                            "stb_image", "libjpeg",           "to screen" };
+
+// The window of the time-to-screen table.
+SIZE g_sizeScreen = { 0, 0 };
 
 // The read buffer of the Targa and PCX decoders.
 const DWORD BYTE_READER_BUFFER = 60000;
@@ -210,6 +218,20 @@ bool Load(Reader reader, const char* pszPath, DWORD cbPixels, Held& held)
     case VISTEL:
         held.pDib = new SECDib;
         return LoadDisplayImage(*held.pDib, pszPath) && held.pDib->m_pPixelBits != nullptr;
+    case TO_SCREEN:
+    {
+        // What the slide show does before it draws: the load for the window,
+        // then the shrink to the size the picture is drawn at.
+        held.pDib = new SECDib;
+        if (!LoadDisplayImage(*held.pDib, pszPath, &g_sizeScreen) || held.pDib->m_pPixelBits == nullptr)
+            return false;
+        const RECT rcFit = FitPicture(RECT{ 0, 0, g_sizeScreen.cx, g_sizeScreen.cy }, held.pDib->PixelWidth(),
+                                      held.pDib->PixelHeight());
+        ShrinkDisplayImage(*held.pDib, rcFit.right - rcFit.left, rcFit.bottom - rcFit.top);
+        held.dwWidth = DWORD(rcFit.right - rcFit.left);
+        held.dwHeight = DWORD(rcFit.bottom - rcFit.top);
+        return held.pDib->PixelWidth() == held.dwWidth && held.pDib->PixelHeight() == held.dwHeight;
+    }
     case STB:
     {
         int nWidth = 0, nHeight = 0, nChannels = 0;
@@ -359,6 +381,7 @@ struct Row
     std::vector<double> times;
     double dPeakBytes = 0;
     std::string strCheck;
+    bool bRefused = false; // the file is not loaded by this reader: not timed
 };
 
 struct FileResult
@@ -382,7 +405,7 @@ struct FileResult
 
 // The untimed load of one reader: its peak memory above what the process
 // held before, and its pixels into rgb.
-bool MeasureOnce(Reader reader, const char* pszPath, DWORD cbPixels, Row& row, Rgb& rgb)
+bool MeasureOnce(Reader reader, const char* pszPath, DWORD cbPixels, Row& row, Rgb& rgb, bool bPixels = true)
 {
     Sampler sampler;
     HANDLE hThread = ::CreateThread(nullptr, 0, Sampler::Run, &sampler, 0, nullptr);
@@ -398,9 +421,9 @@ bool MeasureOnce(Reader reader, const char* pszPath, DWORD cbPixels, Row& row, R
     ::CloseHandle(hThread);
     const SIZE_T cbPeak = std::max<SIZE_T>(sampler.cbPeak, cbAfter);
     row.dPeakBytes = cbPeak > cbBefore ? double(cbPeak - cbBefore) : 0;
-    const bool bPixels = bLoaded && (reader < VISTEL || ToRgb(reader, held, rgb));
+    const bool bGood = bLoaded && (reader < VISTEL || !bPixels || ToRgb(reader, held, rgb));
     Release(reader, held);
-    return bPixels;
+    return bGood;
 }
 
 std::string CheckText(double dPsnr, const char* pszAgainst)
@@ -493,6 +516,8 @@ bool TimeRound(FileResult& result, int nRound)
     for (size_t i = 0; i < result.rows.size(); i++)
     {
         Row& row = result.rows[(nRound + i) % result.rows.size()];
+        if (row.bRefused)
+            continue;
         Held held;
         const double dStart = Now();
         const bool bLoaded = Load(row.reader, result.pPicture->pszFile, result.cbPixels, held);
@@ -552,13 +577,107 @@ void PrintTable(const std::vector<FileResult>& results)
         std::printf(" | %s | %s |\n", szMeasured, bMet ? "yes" : "**no**");
     }
 }
+// The time-to-screen table: JPEG files of 2 to 200 megapixels, baseline and
+// progressive (made by bench/run.sh as screen-MP-KIND.jpg), each brought to
+// the state the slide show draws from (loaded for the window and shrunk to
+// the size drawn at; the 1:1 draw that follows is the same for every file)
+// next to a bare full-size decode and to the load without the window, as
+// the saver loaded pictures before it knew the window's size.
+const double SCREEN_MEGAPIXELS[] = { 2, 12, 24, 50, 108, 200 };
+const double MAX_SCREEN_RATIO_24MP = 0.35; // to screen, against the bare decode of 24 MP baseline
+const double MAX_BASELINE_PEAK = 64e6;     // peak memory of bringing any baseline file to the screen
+
+int ScreenTable(int nRounds)
+{
+    std::vector<std::string> files, labels;
+    for (double dMegapixels : SCREEN_MEGAPIXELS)
+        for (const char* pszKind : { "baseline", "progressive" })
+        {
+            char sz[64];
+            std::snprintf(sz, sizeof(sz), "screen-%g-%s.jpg", dMegapixels, pszKind);
+            files.push_back(sz);
+            std::snprintf(sz, sizeof(sz), "%g MP, %s", dMegapixels, pszKind);
+            labels.push_back(sz);
+        }
+    std::vector<Picture> pictures;
+    for (size_t i = 0; i < files.size(); i++)
+        pictures.push_back({ files[i].c_str(), labels[i].c_str(), nullptr, 24, true, false, false, 0, false });
+
+    std::vector<FileResult> results(pictures.size());
+    for (size_t i = 0; i < pictures.size(); i++)
+    {
+        FileResult& result = results[i];
+        result.pPicture = &pictures[i];
+        result.cbPixels = 0;
+        for (Reader reader : { TO_SCREEN, VISTEL, LIBJPEG })
+        {
+            Row row;
+            row.reader = reader;
+            Rgb rgb;
+            row.bRefused = !MeasureOnce(reader, pictures[i].pszFile, 0, row, rgb, false);
+            if (row.bRefused && reader != VISTEL)
+            {
+                std::fprintf(stderr, "vistel_bench: %s cannot load %s\n", READER_NAMES[reader], pictures[i].pszFile);
+                return 1;
+            }
+            result.rows.push_back(row);
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        result.dFileBytes = ::GetFileAttributesExA(pictures[i].pszFile, GetFileExInfoStandard, &data)
+                                ? double(data.nFileSizeLow) + double(data.nFileSizeHigh) * 4294967296.0
+                                : 0;
+    }
+    for (int r = 0; r < nRounds; r++)
+    {
+        for (FileResult& result : results)
+            if (!TimeRound(result, r))
+                return 1;
+        std::fprintf(stderr, "vistel_bench: round %d of %d done\n", r + 1, nRounds);
+    }
+
+    std::printf("Medians of %d rounds on a %ld x %ld window; peak memory: the most private bytes above the load's "
+                "start.\n\n",
+                nRounds, g_sizeScreen.cx, g_sizeScreen.cy);
+    std::printf("| file | to screen | peak | load without the window | peak | bare full decode | peak | "
+                "to screen / bare | to screen / without |\n|---|---|---|---|---|---|---|---|---|\n");
+    bool bMet = true;
+    for (const FileResult& result : results)
+    {
+        const Row& screen = *result.Find(TO_SCREEN);
+        const Row& today = *result.Find(VISTEL);
+        const Row& bare = *result.Find(LIBJPEG);
+        const double dScreen = Median(screen.times), dBare = Median(bare.times);
+        char szToday[64] = "refused", szTodayPeak[32] = "-", szVersusToday[32] = "-";
+        if (!today.bRefused)
+        {
+            std::snprintf(szToday, sizeof(szToday), "%.0f ms", Median(today.times) * 1e3);
+            std::snprintf(szTodayPeak, sizeof(szTodayPeak), "%.1f MB", today.dPeakBytes / 1e6);
+            std::snprintf(szVersusToday, sizeof(szVersusToday), "%.2f", dScreen / Median(today.times));
+            bMet = bMet && dScreen < Median(today.times);
+        }
+        const bool bBaseline = std::strstr(result.pPicture->pszFile, "baseline") != nullptr;
+        if (bBaseline)
+            bMet = bMet && screen.dPeakBytes <= MAX_BASELINE_PEAK;
+        if (bBaseline && std::strncmp(result.pPicture->pszFile, "screen-24-", 10) == 0)
+            bMet = bMet && dScreen / dBare <= MAX_SCREEN_RATIO_24MP;
+        std::printf("| %s (%.1f MB) | %.0f ms | %.1f MB | %s | %s | %.0f ms | %.1f MB | %.2f | %s |\n",
+                    result.pPicture->pszLabel, result.dFileBytes / 1e6, dScreen * 1e3, screen.dPeakBytes / 1e6,
+                    szToday, szTodayPeak, dBare * 1e3, bare.dPeakBytes / 1e6, dScreen / dBare, szVersusToday);
+    }
+    std::printf("\nTargets (24 MP baseline to screen at most %.2f x the bare decode; every file to screen faster than "
+                "without the window; every baseline file to screen within %.0f MB): %s\n",
+                MAX_SCREEN_RATIO_24MP, MAX_BASELINE_PEAK / 1e6, bMet ? "met" : "**not met**");
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 || std::atoi(argv[1]) < 1)
+    if ((argc != 2 && argc != 3) || std::atoi(argv[1]) < 1 ||
+        (argc == 3 && (std::sscanf(argv[2], "%ldx%ld", &g_sizeScreen.cx, &g_sizeScreen.cy) != 2 ||
+                       g_sizeScreen.cx <= 0 || g_sizeScreen.cy <= 0)))
     {
-        std::fprintf(stderr, "usage: vistel_bench ROUNDS (in the folder of the benchmark's pictures)\n");
+        std::fprintf(stderr, "usage: vistel_bench ROUNDS [WxH] (in the folder of the benchmark's pictures)\n");
         return 2;
     }
     const int nRounds = std::atoi(argv[1]);
@@ -570,6 +689,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    if (argc == 3)
+        return ScreenTable(nRounds);
     std::vector<FileResult> results;
     bool bGood = true;
     for (const Picture& picture : PICTURES)

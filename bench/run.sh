@@ -4,6 +4,7 @@
 # readers users would pick instead, under 64-bit Wine on a private X server.
 #
 #   ROUNDS=N bench/run.sh [NAME=VALUE...]
+#   ROUNDS=N bench/run.sh screen [NAME=VALUE...]
 #
 # ROUNDS (default 9) timed rounds per file; NAME=VALUE pairs go into the
 # environment of the run, for example JPEGMEM=100m to see the progressive
@@ -11,6 +12,12 @@
 # build/bench/pictures: one 4000 x 3000 scene (an evening gradient with long
 # runs, a band of fractal cloud with none, a sun and hills) stored as every
 # format.
+#
+# "screen" makes the time-to-screen table instead: JPEG files of 2, 12, 24,
+# 50, 108 and 200 megapixels, baseline and progressive (the same scene
+# tiled; the progressive file is the baseline one recoded without loss),
+# each made ready to draw on a 1920 x 1080 screen. They are made once into
+# build/bench/pictures too (a few minutes: kept, with the other pictures).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${ROUNDS:-9}
@@ -41,9 +48,37 @@ if [ ! -f "$out/.complete" ]; then
     touch .complete
 fi
 
+table=
+if [ "${1:-}" = screen ]; then
+    table=1920x1080
+    shift
+    cd "$out"
+    for size in 2:1632x1224 12:4000x3000 24:6000x4000 50:8160x6120 108:12000x9000 200:16320x12240; do
+        mp=${size%%:*} wh=${size#*:}
+        [ -f "screen-$mp-progressive.jpg" ] && continue
+        # picture.ppm's rows, each tiled across and the rows taken in turn
+        # down, streamed to cjpeg without holding the picture.
+        python3 -c '
+import sys
+w, h = map(int, sys.argv[1].split("x"))
+data = open("picture.ppm", "rb").read()
+head = data.split(b"\n", 3)
+sw, sh = map(int, head[1].split())
+pixels = head[3]
+out = sys.stdout.buffer
+out.write(b"P6\n%d %d\n255\n" % (w, h))
+for y in range(h):
+    row = pixels[(y % sh) * sw * 3:(y % sh + 1) * sw * 3]
+    out.write((row * (w // sw + 1))[:w * 3])
+' "$wh" | cjpeg -quality 90 -sample 2x2 >"screen-$mp-baseline.jpg"
+        jpegtran -progressive -copy none "screen-$mp-baseline.jpg" >"screen-$mp-progressive.jpg.part"
+        mv "screen-$mp-progressive.jpg.part" "screen-$mp-progressive.jpg"
+    done
+fi
+
 start_session
 cd "$out"
 echo "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores;" \
     "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-env "$@" "$WINE" "$root/build/win64/bench/vistel_bench.exe" "$rounds" </dev/null
+env "$@" "$WINE" "$root/build/win64/bench/vistel_bench.exe" "$rounds" $table </dev/null
 echo "Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

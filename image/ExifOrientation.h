@@ -18,6 +18,9 @@
 
 struct jpeg_decompress_struct;
 
+// Orientations from this one on swap the picture's width and height.
+const int FIRST_QUARTER_TURN = 5;
+
 // The orientation that the data of an APP1 segment (the bytes after its
 // length field) gives: 1 to 8, or 1 when the data are no Exif data, are
 // unreadable, lack the tag or hold a value out of range.

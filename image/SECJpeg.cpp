@@ -120,7 +120,7 @@ void SetDecodeParameters(jpeg_decompress_struct& cinfo, RowKind kind)
     case ROW_CMYK:
     case ROW_INVERTED_CMYK: cinfo.out_color_space = JCS_CMYK; break;
     }
-    cinfo.scale_num = 1;
+    cinfo.scale_num = 1; // full size, unless ChooseScale picks a smaller one
     cinfo.scale_denom = 1;
     cinfo.output_gamma = 1.0;
     cinfo.buffered_image = FALSE;
@@ -139,7 +139,8 @@ void SetDecodeParameters(jpeg_decompress_struct& cinfo, RowKind kind)
 }
 } // namespace
 
-SECJpeg::SECJpeg() : m_dwBitsSize(0), m_bReduceColors(m_nScreenColors != 0)
+SECJpeg::SECJpeg()
+    : m_dwBitsSize(0), m_bReduceColors(m_nScreenColors != 0), m_sizeFitBox{ 0, 0 }
 {
 }
 
@@ -156,10 +157,40 @@ BOOL SECJpeg::ReducesColors(const jpeg_decompress_struct& cinfo) const
     return m_bReduceColors && m_nScreenColors != 0 && !bFourInks;
 }
 
+// The smallest scale M/8 whose output covers the picture shrunk with its
+// proportions to fit inside the box (never enlarged): the limiting side
+// exactly the box's, the other rounded down. The output sizes are asked of
+// the decoder itself, so that they are the ones it will deliver. A picture
+// turned a quarter after decoding shows its width as a height.
+void SECJpeg::ChooseScale(jpeg_decompress_struct& cinfo, BOOL bQuarterTurn) const
+{
+    unsigned long long W = static_cast<DWORD>(bQuarterTurn ? m_sizeFitBox.cy : m_sizeFitBox.cx);
+    unsigned long long H = static_cast<DWORD>(bQuarterTurn ? m_sizeFitBox.cx : m_sizeFitBox.cy);
+    const unsigned long long iw = cinfo.image_width, ih = cinfo.image_height;
+    if (m_sizeFitBox.cx <= 0 || m_sizeFitBox.cy <= 0 || iw == 0 || ih == 0 || (iw <= W && ih <= H))
+        return;
+    if (iw * H >= ih * W)
+        H = ih * W / iw;
+    else
+        W = iw * H / ih;
+    for (unsigned M = 1; M < 8; M++)
+    {
+        cinfo.scale_num = M;
+        cinfo.scale_denom = 8;
+        jpeg_calc_output_dimensions(&cinfo);
+        if (cinfo.output_width >= W && cinfo.output_height >= H)
+            return;
+    }
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 1;
+}
+
 BOOL SECJpeg::AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo)
 {
-    m_dwPixelsWide = cinfo.image_width;
-    m_dwPixelsHigh = cinfo.image_height;
+    // The size the decoder delivers at the scale chosen.
+    jpeg_calc_output_dimensions(&cinfo);
+    m_dwPixelsWide = cinfo.output_width;
+    m_dwPixelsHigh = cinfo.output_height;
     if (m_dwPixelsWide == 0 || m_dwPixelsHigh == 0 || m_dwPixelsWide > 0x7FFFFFFF || m_dwPixelsHigh > 0x7FFFFFFF)
         return FALSE;
     m_nPixelDepth = ReducesColors(cinfo) ? 8 : 24;
@@ -216,10 +247,14 @@ BOOL SECJpeg::ReadJpeg(CFile* pFile, JpegErrorManager& errorManager)
 BOOL SECJpeg::DecodeJpeg(jpeg_decompress_struct& cinfo)
 {
     RowKind kind = ROW_BGR;
-    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK || !ChooseRowKind(cinfo, ReducesColors(cinfo), &kind) ||
-        !AllocateBitmapFromHeader(cinfo))
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK || !ChooseRowKind(cinfo, ReducesColors(cinfo), &kind))
         return FALSE;
     SetDecodeParameters(cinfo, kind);
+    // The Exif segments were saved with the header; they stay until the decode finishes.
+    const int nOrientation = JpegExifOrientation(cinfo);
+    ChooseScale(cinfo, nOrientation >= FIRST_QUARTER_TURN);
+    if (!AllocateBitmapFromHeader(cinfo))
+        return FALSE;
 
     // Multi-scan files and two-pass colour reduction consume the whole file
     // in here, or make their first pass over the picture.
@@ -248,7 +283,6 @@ BOOL SECJpeg::DecodeJpeg(jpeg_decompress_struct& cinfo)
         StoreColorMap(cinfo);
     else if (kind == ROW_GRAY)
         FillGreyRamp();
-    const int nOrientation = JpegExifOrientation(cinfo); // read now: the pool that holds the segments goes next
     jpeg_finish_decompress(&cinfo);
     // Upright as the camera meant it; a picture whose turned copy cannot be had is shown as stored.
     OrientPackedPicture(*this, nOrientation, &m_dwBitsSize);

@@ -19,6 +19,12 @@
 // A file of another kind (two components, 12-bit samples, no image) and a
 // broken file whose decoding hits a fatal error are failed reads; a file cut
 // short loads with what it holds. A failed read leaves the object empty.
+//
+// A picture that will be shown shrunk into a box (m_sizeFitBox, the
+// window) is decoded at the smallest of the decoder's scales M/8 that still
+// covers the size it is shrunk to: a huge photo then needs a small pixel
+// block and a fraction of the decoding time. Without a box, or for a
+// picture that fits in it, the read is full size.
 #pragma once
 
 #include "SECImage.h"
@@ -37,7 +43,8 @@ public:
     // Reads the JPEG file from its current position.
     BOOL DecodeFromFile(CFile* pFile) override;
 
-    // Sizes the picture from the header the decoder has read and allocates
+    // Sizes the picture from the header the decoder has read, at the scale
+    // set in cinfo, and allocates
     // the header block (with its colour table) and the pixel block for
     // packed rows; FALSE when the picture is too large or the memory cannot
     // be had.
@@ -45,12 +52,14 @@ public:
 
     DWORD m_dwBitsSize;   // bytes of the pixel block of the current read
     BOOL m_bReduceColors; // reduce colour files to a palette on a palette screen
+    SIZE m_sizeFitBox;    // the box the picture is shown in; 0 x 0: none
 
 protected:
     void ReleaseDecoderBlocks() override;
 
 private:
     BOOL ReducesColors(const jpeg_decompress_struct& cinfo) const;
+    void ChooseScale(jpeg_decompress_struct& cinfo, BOOL bQuarterTurn) const;
     BOOL ReadJpeg(CFile* pFile, JpegErrorManager& errorManager);
     BOOL DecodeJpeg(jpeg_decompress_struct& cinfo);
     void StoreColorMap(const jpeg_decompress_struct& cinfo);

@@ -5,6 +5,7 @@
 #include "../image/SECJpeg.h"
 #include "../image/SECPcx.h"
 #include "../image/SECTarga.h"
+#include "../image/Shrink.h"
 
 PictureFormat FormatOfPath(LPCSTR pszPath)
 {
@@ -39,13 +40,16 @@ static std::unique_ptr<SECImage> CreateFormatObject(PictureFormat format)
     }
 }
 
-BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath)
+BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath, const SIZE* pBox)
 {
     // The name is tested in lower case, but the file is opened by the name
     // it was listed under, which also works where letter case matters.
     try
     {
-        std::unique_ptr<SECImage> pFormat = CreateFormatObject(FormatOfPath(pszPath));
+        const PictureFormat format = FormatOfPath(pszPath);
+        std::unique_ptr<SECImage> pFormat = CreateFormatObject(format);
+        if (format == FORMAT_JPEG && pBox != nullptr)
+            static_cast<SECJpeg*>(pFormat.get())->m_sizeFitBox = *pBox;
         if (pFormat != nullptr)
         {
             pFormat->LoadFromPath(pszPath);
@@ -58,4 +62,13 @@ BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath)
         return FALSE;
     }
     return TRUE;
+}
+
+BOOL ShrinkDisplayImage(SECDib& image, int nWidth, int nHeight)
+{
+    const DWORD iw = image.PixelWidth(), ih = image.PixelHeight();
+    if (nWidth <= 0 || nHeight <= 0 || image.m_pImagePalette != nullptr || image.m_nScreenColors != 0 ||
+        image.m_bHalftoneDraw || (static_cast<DWORD>(nWidth) >= iw && static_cast<DWORD>(nHeight) >= ih))
+        return FALSE;
+    return ShrinkPicture(image, static_cast<DWORD>(nWidth), static_cast<DWORD>(nHeight));
 }

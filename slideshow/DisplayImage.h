@@ -16,4 +16,13 @@ PictureFormat FormatOfPath(LPCSTR pszPath);
 // so a bitmap under any name is shown from its bitmap content. FALSE when
 // the file could not be opened or read (it may have gone since the folder
 // was listed); otherwise TRUE, whatever the display image now holds.
-BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath);
+// pBox, when given, is the size of the window the picture is shown in: a
+// JPEG file larger than that is decoded at a smaller scale that still
+// covers the size it is drawn at.
+BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath, const SIZE* pBox = nullptr);
+
+// Shrinks a colour picture larger than the size it is drawn at to exactly
+// that size by averaging, so that it is drawn without stretching. Palette
+// pictures, and every picture on a palette screen, keep their pixels: the
+// draw through the palette shrinks them. TRUE when the picture was shrunk.
+BOOL ShrinkDisplayImage(SECDib& image, int nWidth, int nHeight);

@@ -394,6 +394,17 @@ static int WindowPictureAreas(HWND hWnd, const RECT& rcClient, RECT (&rcAreas)[M
     return 1;
 }
 
+// The area of the most pixels (the first of equals).
+static const RECT& LargestArea(const RECT* pAreas, int nAreas)
+{
+    const RECT* pLargest = pAreas;
+    for (int i = 1; i < nAreas; i++)
+        if (static_cast<LONGLONG>(pAreas[i].right - pAreas[i].left) * (pAreas[i].bottom - pAreas[i].top) >
+            static_cast<LONGLONG>(pLargest->right - pLargest->left) * (pLargest->bottom - pLargest->top))
+            pLargest = &pAreas[i];
+    return *pLargest;
+}
+
 void CSlideShowWnd::DrawSaver(CDC* pDC)
 {
     // The first paint shows the first picture without waiting for a tick.
@@ -408,17 +419,25 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     // Decoded anew at every paint, so that nothing decoded outlives it. A
     // file that can no longer be opened paints nothing; the show goes on
     // at the next tick.
+    // One decode serves every area. A picture larger than the largest area
+    // is decoded no larger than it needs there and averaged down to the size
+    // it is drawn at there, then drawn 1:1 (smaller monitors stretch it).
     SECDib image;
-    if (!LoadDisplayImage(image, m_strShowing))
+    const RECT& rcLargest = LargestArea(rcAreas, nAreas);
+    const SIZE sizeLargest = { rcLargest.right - rcLargest.left, rcLargest.bottom - rcLargest.top };
+    if (!LoadDisplayImage(image, m_strShowing, &sizeLargest))
         return;
+    const RECT rcFit = FitPicture(rcLargest, image.PixelWidth(), image.PixelHeight());
+    ShrinkDisplayImage(image, rcFit.right - rcFit.left, rcFit.bottom - rcFit.top);
 
     CBrush brush(m_crBackColor);
     pDC->FillRect(rcClient, brush);
     HPALETTE hPreviousPalette = nullptr;
     if (image.m_pImagePalette != nullptr)
         hPreviousPalette = pDC->SelectPalette(*image.m_pImagePalette, TRUE);
-    // Shrinking in the device context's default mode ANDs the dropped
-    // pixels into the kept ones and darkens a photo; drop them instead.
+    // Palette pictures are still shrunk by the draw. In the device context's
+    // default mode it ANDs the dropped pixels into the kept ones and darkens
+    // a photo; drop them instead.
     pDC->SetStretchBltMode(COLORONCOLOR);
     for (int i = 0; i < nAreas; i++)
         DrawFitted(&rcAreas[i], pDC, &image);

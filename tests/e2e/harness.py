@@ -366,11 +366,17 @@ def held_picture_problem(path):
     return "table" if depth <= 8 and clr_used > 1 << depth else None
 
 
+def box_field(case):  # a tab and the window size WxH a row's picture is loaded for, or nothing
+    return "".join("\t" + box for box in case.screen.split()[1:]) if case else ""
+
+
 def imgdump_batch(pictures, folder, display=None):
-    """imgdump's (code, line) for each picture from one run, held in PICTURE.out.bmp; None: crashed, hung."""
+    """imgdump's (code, line) for each picture (path: its row) from one run, held in PICTURE.out.bmp; None:
+    crashed, hung."""
     listing = os.path.join(folder, "list.txt")
     with open(listing, "w", encoding="utf-8") as f:
-        f.writelines(f"{winpath(picture)}\t{winpath(picture)}.out.bmp\n" for picture in pictures)
+        f.writelines(f"{winpath(picture)}\t{winpath(picture)}.out.bmp{box_field(case)}\n"
+                     for picture, case in pictures.items())
     try:
         output = subprocess.run([WINE, IMGDUMP, "@" + winpath(listing)], stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, errors="replace",
@@ -418,7 +424,7 @@ def reference_rgb(case, path):
                                 check=True, timeout=60).stdout
         return magick_rgb(path + ".djpeg.bmp", *["-orient", orient, "-auto-orient"][:3 * (case.ref != "djpeg")])
     if case.ref != "-":
-        return magick_rgb(path, *["-auto-orient"][:case.ref == "im-orient"])
+        return magick_rgb(path, *(["-auto-orient"] if case.ref == "im-orient" else case.ref.split()[1:]))
 
 
 if __name__ == "__main__" and sys.argv[1:2] == ["seeds"]:

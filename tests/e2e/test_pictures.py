@@ -12,7 +12,8 @@ class Pictures(SaverTestCase):
     def test_table_and_fuzz_regressions(self):
         batches = {"24": {}, "8": {}}  # picture: its row, or None for a fuzzer's input
         for case in picture_cases():
-            batches[case.screen][make_case_file(case, os.path.join(self.scratch, case.screen))] = case
+            screen = case.screen.split()[0]
+            batches[screen][make_case_file(case, os.path.join(self.scratch, screen))] = case
         for picture in fuzz_regressions(self.scratch):  # inputs of odd length go to the 8-bit screen
             batches["8" if os.path.getsize(picture) % 2 else "24"][picture] = None
         codes = set()

@@ -1,13 +1,15 @@
 """The slide show on a real 800 x 600 screen: the table's show pictures in turn in folder order, in place and
-colour, on both screens; repaints, random order, a vanished file, the preview in its host."""
+colour, on both screens; repaints, random order, a vanished file, the preview in its host; a huge photo, and a
+detailed one averaged down to the screen."""
 
+import math
 import os
 import subprocess
 import time
 import unittest
 
-from harness import (BUILD, SETTLE, Host, SaverTestCase, Screen, info, make_case_file, picture_cases, probe,
-                     reference_rgb, remove_settings, wait_until, wine, write_settings, xdo)
+from harness import (BUILD, SETTLE, Host, SaverTestCase, Screen, info, magick_rgb, make_case_file, picture_cases,
+                     probe, reference_rgb, remove_settings, wait_until, wine, write_settings, xdo)
 
 BACKGROUND, BLACK, RED, GREEN, YELLOW = (0, 128, 255), (0, 0, 0), (255, 0, 0), (0, 255, 0), (255, 255, 0)
 # The saver lists a folder by extension, in this order.
@@ -101,6 +103,36 @@ class SlideShow(SaverTestCase):
         saver = self.show()
         self.assertEqual(info(saver.hwnd)["rect"], "0 0 800 600")
         self.screen_when(lambda s: self.drawn(s, 200, 150, 400, 300, RED))
+        xdo("key", "a")
+        self.assert_closes(saver)
+
+    def test_a_108_megapixel_photo_shown_and_a_detailed_one_averaged_not_sampled(self):
+        # 12000 x 9000, red above blue, streamed to cjpeg row by row: drawn 800 x 590 at (0, 5).
+        with open(os.path.join(self.folder, "huge.jpg"), "wb") as out:
+            cjpeg = subprocess.Popen(["cjpeg", "-quality", "90"], stdin=subprocess.PIPE, stdout=out)
+            cjpeg.stdin.write(b"P6 12000 9000 255\n")
+            for colour in (RED, (0, 0, 255)):
+                cjpeg.stdin.writelines([bytes(colour) * 12000] * 4500)
+            cjpeg.stdin.close()
+            self.assertEqual(cjpeg.wait(timeout=120), 0)
+        # Fine crossed lines over a gradient: ImageMagick's box average (-scale) is the reference; a
+        # sampled shrink (-sample, as the stretching draw did) falls far below what is required of ours.
+        detail = os.path.join(self.folder, "detail.jpg")
+        subprocess.run(["convert", "-size", "2400x1800", "gradient:#c03020-#2040c0", "pattern:hs_diagcross", "-compose",
+                        "multiply", "-composite", "-quality", "95", detail], check=True, timeout=120)
+        box, sampled = (magick_rgb(detail, how, "800x590!")[2] for how in ("-scale", "-sample"))
+        psnr = lambda a, b: 10 * math.log10(255 ** 2 * len(a) / max(1, sum((x - y) ** 2 for x, y in zip(a, b))))
+        MIN_PSNR = 30
+        self.assertLess(psnr(box, sampled), MIN_PSNR - 10)
+        saver, best, huge = self.show(speed=0), 0, False
+        deadline = time.monotonic() + 30
+        while not (huge and best >= MIN_PSNR) and time.monotonic() < deadline:
+            screen = Screen()
+            huge = huge or self.drawn(screen, 0, 5, 800, 590, RED)
+            if not near(screen.pixel(400, 100), RED) and not near(screen.pixel(400, 100), (0, 0, 255)):
+                best = max(best, psnr(box, screen.data[3 * 800 * 5:3 * 800 * 595]))
+        self.assertTrue(huge, "the 108-megapixel photo was never shown")
+        self.assertGreaterEqual(best, MIN_PSNR, "the detailed photo was not shown averaged")
         xdo("key", "a")
         self.assert_closes(saver)
 

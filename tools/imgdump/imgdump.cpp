@@ -1,9 +1,13 @@
 // imgdump: loads a picture file the way the saver loads its display image
 // and writes what that image holds as a BMP file.
 //
-//   imgdump PICTURE OUT.bmp
-//   imgdump @LIST
+//   imgdump [--fit WxH] PICTURE OUT.bmp
+//   imgdump [--fit WxH] @LIST
 //
+// With --fit the picture is loaded as the slide show loads it for a window
+// of W x H pixels: a JPEG file decoded at the scale that window needs, a
+// colour picture larger than the window averaged down to the size it is
+// drawn at.
 // Prints one line, WIDTHxHEIGHT DEPTH-bit table=N palette=yes|no
 // halftone=yes|no, where N is the number of colour-table entries the
 // picture uses (0 for pictures without a colour table). The output is the
@@ -16,7 +20,8 @@
 //
 // With @LIST it dumps many pictures in one run (a program start costs more
 // than most loads under Wine): each line of the file LIST (UTF-8) is
-// PICTURE, a tab and OUT.bmp, and for each it prints "CODE LINE", CODE being the exit code
+// PICTURE, a tab and OUT.bmp (and optionally a tab and WxH, the --fit of that
+// picture), and for each it prints "CODE LINE", CODE being the exit code
 // that picture alone would give and LINE the line above (empty without a
 // picture). The run's own exit code is 0, or 2 when LIST cannot be read.
 #include <cstdio>
@@ -97,14 +102,27 @@ static BOOL WriteBmp(const SECImage& image, const char* pszPath)
     return TRUE;
 }
 
-// Loads one picture and writes what it holds; the exit code for it, and its
-// line in szLine (empty without a picture).
-static int DumpPicture(const char* pszPicture, const char* pszOut, char (&szLine)[128])
+// A window size WxH into *pBox; FALSE when the text is not one.
+static BOOL ParseBox(const char* pszBox, SIZE* pBox)
+{
+    int nEnd = 0;
+    return std::sscanf(pszBox, "%ldx%ld%n", &pBox->cx, &pBox->cy, &nEnd) == 2 && pszBox[nEnd] == '\0' &&
+           pBox->cx > 0 && pBox->cy > 0;
+}
+
+// Loads one picture (for a window of *pBox, when given) and writes what it
+// holds; the exit code for it, and its line in szLine (empty without a picture).
+static int DumpPicture(const char* pszPicture, const char* pszOut, const SIZE* pBox, char (&szLine)[128])
 {
     szLine[0] = '\0';
     SECDib image;
-    if (!LoadDisplayImage(image, pszPicture))
+    if (!LoadDisplayImage(image, pszPicture, pBox))
         std::fprintf(stderr, "imgdump: cannot read %s\n", pszPicture);
+    else if (pBox != nullptr)
+    {
+        const RECT rcFit = FitPicture(RECT{ 0, 0, pBox->cx, pBox->cy }, image.PixelWidth(), image.PixelHeight());
+        ShrinkDisplayImage(image, rcFit.right - rcFit.left, rcFit.bottom - rcFit.top);
+    }
     if (!HoldsPicture(image))
     {
         std::fprintf(stderr, "imgdump: no picture in %s\n", pszPicture);
@@ -149,7 +167,7 @@ static CString ListedPath(const char* pszListed, BOOL bOutput)
 // Each line of the list: PICTURE, a tab, OUT.bmp. The result of each is
 // printed as soon as it is known, so that a run that does not end shows
 // which picture held it.
-static int DumpList(const char* pszList)
+static int DumpList(const char* pszList, const SIZE* pBox)
 {
     FILE* pList = std::fopen(pszList, "r");
     if (pList == nullptr)
@@ -165,8 +183,16 @@ static int DumpList(const char* pszList)
         if (pszTab == nullptr)
             continue;
         *pszTab = '\0';
+        SIZE box;
+        const SIZE* pEntryBox = pBox;
+        char* pszBox = std::strchr(pszTab + 1, '\t');
+        if (pszBox != nullptr)
+        {
+            *pszBox = '\0';
+            pEntryBox = ParseBox(pszBox + 1, &box) ? &box : nullptr;
+        }
         char szLine[128];
-        const int nCode = DumpPicture(ListedPath(szEntry, FALSE), ListedPath(pszTab + 1, TRUE), szLine);
+        const int nCode = DumpPicture(ListedPath(szEntry, FALSE), ListedPath(pszTab + 1, TRUE), pEntryBox, szLine);
         std::printf("%d %s\n", nCode, szLine);
         std::fflush(stdout);
     }
@@ -174,17 +200,30 @@ static int DumpList(const char* pszList)
     return EXIT_PICTURE;
 }
 
+static int Usage()
+{
+    std::fprintf(stderr, "usage: imgdump [--fit WxH] PICTURE OUT.bmp | imgdump [--fit WxH] @LIST\n");
+    return EXIT_USAGE;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc == 2 && argv[1][0] == '@')
-        return DumpList(argv[1] + 1);
-    if (argc != 3)
+    SIZE box;
+    const SIZE* pBox = nullptr;
+    if (argc >= 3 && std::strcmp(argv[1], "--fit") == 0)
     {
-        std::fprintf(stderr, "usage: imgdump PICTURE OUT.bmp | imgdump @LIST\n");
-        return EXIT_USAGE;
+        if (!ParseBox(argv[2], &box))
+            return Usage();
+        pBox = &box;
+        argv += 2;
+        argc -= 2;
     }
+    if (argc == 2 && argv[1][0] == '@')
+        return DumpList(argv[1] + 1, pBox);
+    if (argc != 3)
+        return Usage();
     char szLine[128];
-    const int nCode = DumpPicture(argv[1], argv[2], szLine);
+    const int nCode = DumpPicture(argv[1], argv[2], pBox, szLine);
     if (szLine[0] != '\0')
         std::printf("%s\n", szLine);
     return nCode;

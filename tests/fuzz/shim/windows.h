@@ -15,6 +15,7 @@ typedef uint32_t DWORD, COLORREF; typedef int32_t LONG; typedef int64_t LONGLONG
 typedef size_t SIZE_T; typedef intptr_t INT_PTR; typedef const char* LPCSTR; typedef char* LPSTR;
 typedef void *HANDLE, *HGLOBAL, *HDC, *HGDIOBJ, *HPALETTE, *HBRUSH, *HFONT;
 struct RECT { LONG left, top, right, bottom; };
+struct SIZE { LONG cx, cy; };
 struct RGBQUAD { BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved; };
 struct BITMAPINFOHEADER { DWORD biSize; LONG biWidth, biHeight; WORD biPlanes, biBitCount;
                           DWORD biCompression, biSizeImage; LONG biXPelsPerMeter, biYPelsPerMeter;
