@@ -203,6 +203,7 @@ BOOL SECJpeg::ReadJpeg(CFile* pFile, JpegErrorManager& errorManager)
         return FALSE; // the error manager has destroyed the decompression object
     jpeg_create_decompress(&cinfo);
     InstallJpegFileSource(&cinfo, pFile);
+    InstallJpegAbandonCheck(&cinfo);
     const BOOL bDecoded = DecodeJpeg(cinfo);
     jpeg_destroy_decompress(&cinfo);
     return bDecoded;

@@ -289,8 +289,12 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     // Decoded anew at every paint, so that nothing decoded outlives it. A
     // file that can no longer be opened paints nothing; the show goes on
     // at the next tick.
+    // Input that ends the saver gives the decode up, so that the message
+    // loop can close it at once; nothing is drawn then.
     SECDib image;
-    if (!LoadDisplayImage(image, m_strShowing))
+    SECImage::BeginAbandonCheck(SaverEndingInputWaiting);
+    const BOOL bLoaded = LoadDisplayImage(image, m_strShowing);
+    if (SECImage::EndAbandonCheck() || !bLoaded)
         return;
 
     CBrush brush(m_crBackColor);
