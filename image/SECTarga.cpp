@@ -472,10 +472,10 @@ BOOL SECTarga::DecodeRows()
     for (DWORD y = 0; y < m_dwPixelsHigh; y++)
     {
         BYTE* pRow = m_pPixelBits + y * cbRow;
-        if (bRle ? DecodeRleRow(pRow, m_header.wWidth, static_cast<WORD>(m_dwBytesPerPixel)) != static_cast<long>(cbRow)
-                 : !ReadPixels(pRow, m_dwPixelsWide))
-            return FALSE;
-        if (AbandonRequested())
+        const BOOL bRead = bRle ? DecodeRleRow(pRow, m_header.wWidth, static_cast<WORD>(m_dwBytesPerPixel)) ==
+                                      static_cast<long>(cbRow)
+                                : ReadPixels(pRow, m_dwPixelsWide);
+        if (!bRead || AbandonRequested())
             return FALSE;
     }
     return m_dwPacketLeft == 0;
