@@ -78,8 +78,8 @@ public:
     static BOOL AbandonRequested();
     // TRUE once the check has said yes; asks nothing.
     static BOOL LoadAbandoned();
-    // ReadFully in pieces of a megabyte, the check asked before each; the
-    // bytes read.
+    // ReadFully in pieces of 4 MB, the check asked before each; the bytes
+    // read.
     static DWORD ReadFullyAbandonable(CFile* pFile, void* pDst, DWORD dwCount);
 
     // Moves the picture out of another object, which keeps none of it.
