@@ -155,6 +155,28 @@ void InstallJpegFileSource(j_decompress_ptr cinfo, CFile* pFile)
 }
 
 // ===========================================================================
+// Giving up
+// ===========================================================================
+
+static void MonitorProgress(j_common_ptr cinfo)
+{
+    if (!SECImage::AbandonRequested())
+        return;
+    JpegErrorManager* pManager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    jpeg_destroy(cinfo);
+    std::longjmp(pManager->jumpBack, 1);
+}
+
+void InstallJpegAbandonCheck(j_decompress_ptr cinfo)
+{
+    if (cinfo->progress == nullptr)
+        cinfo->progress = static_cast<jpeg_progress_mgr*>((*cinfo->mem->alloc_small)(
+            reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(jpeg_progress_mgr)));
+    std::memset(cinfo->progress, 0, sizeof(jpeg_progress_mgr));
+    cinfo->progress->progress_monitor = MonitorProgress;
+}
+
+// ===========================================================================
 // Memory layer (the functions of the library's jmemsys.h)
 // ===========================================================================
 //

@@ -65,6 +65,14 @@ struct JpegFileSource
 // Installs the source on a created decompression object.
 void InstallJpegFileSource(j_decompress_ptr cinfo, CFile* pFile);
 
+// ---- Giving up ------------------------------------------------------------
+//
+// A progress monitor that asks SECImage::AbandonRequested as the decoder
+// goes (every scan line, and every row of every scan while a multi-scan
+// file is read in); a yes ends the read as a fatal error does, without a
+// message. The record comes from the permanent pool.
+void InstallJpegAbandonCheck(j_decompress_ptr cinfo);
+
 // ---- Memory layer ---------------------------------------------------------
 //
 // The memory ceiling the layer starts each decompression object with; the

@@ -314,8 +314,8 @@ BOOL SECImage::ReadBmpPixels(CFile* pFile, const BmpHeader& header)
         // Rows the file lacks (it was cut short) stay zero.
         m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(header.cbImage));
         if (m_pPixelBits != nullptr)
-            ReadFully(pFile, m_pPixelBits, cbData < header.cbImage ? cbData : header.cbImage);
-        return m_pPixelBits != nullptr;
+            ReadFullyAbandonable(pFile, m_pPixelBits, cbData < header.cbImage ? cbData : header.cbImage);
+        return m_pPixelBits != nullptr && !LoadAbandoned();
     }
 
     // The stream as far as biSizeImage says, when the file holds that much;
@@ -329,7 +329,9 @@ BOOL SECImage::ReadBmpPixels(CFile* pFile, const BmpHeader& header)
     m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbStream + 2));
     if (m_pPixelBits == nullptr)
         return FALSE;
-    cbStream = ReadFully(pFile, m_pPixelBits, cbStream);
+    cbStream = ReadFullyAbandonable(pFile, m_pPixelBits, cbStream);
+    if (LoadAbandoned())
+        return FALSE;
     bool bEnded = false;
     DWORD cbUsed = MeasureRleStream(m_pPixelBits, cbStream, header.wBitCount, &bEnded);
     if (!bEnded)

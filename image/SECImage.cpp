@@ -51,6 +51,68 @@ void SECImage::FreePicture()
     EndBufferedIo();
 }
 
+// The check of the load under way, how many rows ago it was asked, and its
+// answer once it said yes.
+static LOADABANDONPROC s_pfnAbandonCheck;
+static DWORD s_dwRowsUnchecked;
+static BOOL s_bAbandoned;
+// Rows between two checks: a check asks the message queue, a row can be a
+// few pixels.
+static const DWORD ABANDON_CHECK_ROWS = 16;
+// Bytes between two checks of a read of raw rows: smaller pieces make
+// the read of a large bitmap measurably slower under Wine.
+static const DWORD ABANDON_CHECK_BYTES = 1u << 22;
+
+void SECImage::BeginAbandonCheck(LOADABANDONPROC pfnCheck)
+{
+    s_pfnAbandonCheck = pfnCheck;
+    s_dwRowsUnchecked = 0;
+    s_bAbandoned = FALSE;
+}
+
+BOOL SECImage::EndAbandonCheck()
+{
+    const BOOL bAbandoned = s_bAbandoned;
+    BeginAbandonCheck(nullptr);
+    return bAbandoned;
+}
+
+// Asks the check now, unless it has said yes already.
+static BOOL AskAbandonCheck()
+{
+    s_dwRowsUnchecked = 0;
+    if (!s_bAbandoned && s_pfnAbandonCheck != nullptr)
+        s_bAbandoned = s_pfnAbandonCheck();
+    return s_bAbandoned;
+}
+
+BOOL SECImage::AbandonRequested()
+{
+    if (s_pfnAbandonCheck == nullptr || ++s_dwRowsUnchecked < ABANDON_CHECK_ROWS)
+        return s_bAbandoned;
+    return AskAbandonCheck();
+}
+
+BOOL SECImage::LoadAbandoned()
+{
+    return s_bAbandoned;
+}
+
+DWORD SECImage::ReadFullyAbandonable(CFile* pFile, void* pDst, DWORD dwCount)
+{
+    BYTE* p = static_cast<BYTE*>(pDst);
+    DWORD dwDone = 0;
+    while (dwDone < dwCount && !AskAbandonCheck())
+    {
+        const DWORD dwPiece = dwCount - dwDone < ABANDON_CHECK_BYTES ? dwCount - dwDone : ABANDON_CHECK_BYTES;
+        const DWORD dwRead = ReadFully(pFile, p + dwDone, dwPiece);
+        dwDone += dwRead;
+        if (dwRead < dwPiece)
+            break;
+    }
+    return dwDone;
+}
+
 BOOL SECImage::FailDecode()
 {
     ReleaseContents();

@@ -36,6 +36,9 @@ const DWORD IO_BUFFER_BYTES = 60000;
 
 struct BmpHeader;
 
+// Asked while a picture decodes: TRUE when the caller wants the load given up.
+typedef BOOL (*LOADABANDONPROC)();
+
 class SECImage : public CObject
 {
 public:
@@ -64,6 +67,20 @@ public:
     // The end of every failed decode: frees the picture's blocks, the I/O
     // buffer and the decoder's own (ReleaseDecoderBlocks); always FALSE.
     BOOL FailDecode();
+
+    // Giving up a long load. Between BeginAbandonCheck and EndAbandonCheck
+    // the decoders ask pfnCheck every few rows; once it says yes, the load
+    // that asked fails as a bad file does, and every load after it fails at
+    // its first check. EndAbandonCheck: TRUE when the check said yes.
+    static void BeginAbandonCheck(LOADABANDONPROC pfnCheck);
+    static BOOL EndAbandonCheck();
+    // For the decoders, once a row: TRUE when the load is to be given up.
+    static BOOL AbandonRequested();
+    // TRUE once the check has said yes; asks nothing.
+    static BOOL LoadAbandoned();
+    // ReadFully in pieces of 4 MB, the check asked before each; the bytes
+    // read.
+    static DWORD ReadFullyAbandonable(CFile* pFile, void* pDst, DWORD dwCount);
 
     // Moves the picture out of another object, which keeps none of it.
     BOOL AdoptContents(SECImage& from);

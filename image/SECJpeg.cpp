@@ -237,6 +237,7 @@ BOOL SECJpeg::ReadJpeg(CFile* pFile, JpegErrorManager& errorManager)
     jpeg_create_decompress(&cinfo);
     InstallJpegFileSource(&cinfo, pFile);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF); // whole APP1 segments: the Exif data
+    InstallJpegAbandonCheck(&cinfo);
     const BOOL bDecoded = DecodeJpeg(cinfo);
     jpeg_destroy_decompress(&cinfo);
     return bDecoded;

@@ -150,6 +150,8 @@ BOOL SECPcx::DecodeFromFile(CFile* pFile)
     if (m_pPixelBits == nullptr || !BeginBufferedIo(IO_BUFFER_BYTES, IO_READ))
         return FailDecode();
     DecodeScanLines();
+    if (LoadAbandoned())
+        return FailDecode();
     ReadColorTable();
     m_bRowsAligned = FALSE;
     if (!AlignRows() || !ReverseRowOrder())
@@ -191,6 +193,8 @@ void SECPcx::DecodeScanLines()
             dwPlane = 0;
             pRow += cbRow;
             dwLine++;
+            if (AbandonRequested())
+                return;
         }
     }
 }

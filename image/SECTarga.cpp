@@ -466,14 +466,18 @@ BOOL SECTarga::ReadPixels(BYTE* pBgr, DWORD dwCount)
 BOOL SECTarga::DecodeRows()
 {
     // Three bytes a pixel fit in the pixel block, so no product here overflows.
-    if (m_header.bImageType < TYPE_RLE_MAPPED)
-        return ReadPixels(m_pPixelBits, m_dwPixelsWide * m_dwPixelsHigh);
     const DWORD cbRow = m_dwPixelsWide * 3;
+    const BOOL bRle = m_header.bImageType >= TYPE_RLE_MAPPED;
     m_dwPacketLeft = 0;
     for (DWORD y = 0; y < m_dwPixelsHigh; y++)
-        if (DecodeRleRow(m_pPixelBits + y * cbRow, m_header.wWidth, static_cast<WORD>(m_dwBytesPerPixel)) !=
-            static_cast<long>(cbRow))
+    {
+        BYTE* pRow = m_pPixelBits + y * cbRow;
+        const BOOL bRead = bRle ? DecodeRleRow(pRow, m_header.wWidth, static_cast<WORD>(m_dwBytesPerPixel)) ==
+                                      static_cast<long>(cbRow)
+                                : ReadPixels(pRow, m_dwPixelsWide);
+        if (!bRead || AbandonRequested())
             return FALSE;
+    }
     return m_dwPacketLeft == 0;
 }
 

@@ -1,6 +1,7 @@
 // The saver window: its class, creation and message loop, the low-level
 // window procedure, and the rules by which input ends the saver.
 #include "Shell.h"
+#include "ScreenSaverWnd.h"
 
 #include <cstdlib>
 
@@ -190,16 +191,39 @@ static void PostClose(HWND hWnd)
 
 // Small moves add up: the reference stays until the total distance from it
 // exceeds the threshold.
+static BOOL CursorBeyondThreshold(POINT* pPt)
+{
+    ::GetCursorPos(pPt);
+    return std::labs(pPt->x - s_ptLastCursor.x) + std::labs(pPt->y - s_ptLastCursor.y) > MOUSE_THRESHOLD;
+}
+
 static void ApplyMouseMoveRule(HWND hWnd)
 {
     POINT pt;
-    ::GetCursorPos(&pt);
-    const LONG lDistance = std::labs(pt.x - s_ptLastCursor.x) + std::labs(pt.y - s_ptLastCursor.y);
-    if (lDistance > MOUSE_THRESHOLD)
+    if (CursorBeyondThreshold(&pt))
     {
         PostClose(hWnd);
         s_ptLastCursor = pt;
     }
+}
+
+BOOL SaverEndingInputWaiting()
+{
+    if (g_bPreview || g_bClosing || g_bVerifying)
+        return FALSE;
+    // The queue's summary first: it costs no look at the messages.
+    const DWORD dwQueued = HIWORD(::GetQueueStatus(QS_KEY | QS_MOUSEBUTTON | QS_MOUSEMOVE));
+    if (dwQueued & (QS_KEY | QS_MOUSEBUTTON))
+    {
+        static const UINT ENDING_MESSAGES[] = { WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN,
+                                                WM_MBUTTONDOWN };
+        MSG msg;
+        for (const UINT message : ENDING_MESSAGES)
+            if (::PeekMessageA(&msg, nullptr, message, message, PM_NOREMOVE | PM_NOYIELD))
+                return TRUE;
+    }
+    POINT pt;
+    return (dwQueued & QS_MOUSEMOVE) != 0 && CursorBeyondThreshold(&pt);
 }
 
 // The closing rules of the full-screen saver, for input and system events.
@@ -211,6 +235,8 @@ static BOOL ApplyClosingRules(HWND hWnd, UINT message, WPARAM wParam, LRESULT* p
     case WM_CLOSE:
         if (g_bWin9x && !VerifySaverPassword(hWnd))
         {
+            // The paint that gave up for the input that asked drew nothing.
+            ::InvalidateRect(hWnd, nullptr, FALSE);
             ::GetCursorPos(&s_ptLastCursor);
             *pResult = 0;
             return TRUE;

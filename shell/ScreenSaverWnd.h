@@ -36,3 +36,8 @@ protected:
 
 // The one window object of the process, registered by its constructor.
 extern CScreenSaverWnd* g_pSaverWnd;
+
+// TRUE when input that will end the full-screen saver waits in the queue,
+// judged by the closing rules: a long draw gives up for it. Always FALSE for
+// the preview and while the saver asks for the password or is closing.
+BOOL SaverEndingInputWaiting();

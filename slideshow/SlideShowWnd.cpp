@@ -422,10 +422,14 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     // One decode serves every area. A picture larger than the largest area
     // is decoded no larger than it needs there and averaged down to the size
     // it is drawn at there, then drawn 1:1 (smaller monitors stretch it).
+    // Input that ends the saver gives the decode up, so that the message
+    // loop can close it at once; nothing is drawn then.
     SECDib image;
     const RECT& rcLargest = LargestArea(rcAreas, nAreas);
     const SIZE sizeLargest = { rcLargest.right - rcLargest.left, rcLargest.bottom - rcLargest.top };
-    if (!LoadDisplayImage(image, m_strShowing, &sizeLargest))
+    SECImage::BeginAbandonCheck(SaverEndingInputWaiting);
+    const BOOL bLoaded = LoadDisplayImage(image, m_strShowing, &sizeLargest);
+    if (SECImage::EndAbandonCheck() || !bLoaded)
         return;
     const RECT rcFit = FitPicture(rcLargest, image.PixelWidth(), image.PixelHeight());
     ShrinkDisplayImage(image, rcFit.right - rcFit.left, rcFit.bottom - rcFit.top);

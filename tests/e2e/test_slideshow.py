@@ -8,8 +8,8 @@ import subprocess
 import time
 import unittest
 
-from harness import (BUILD, SETTLE, Host, SaverTestCase, Screen, info, magick_rgb, make_case_file, picture_cases,
-                     probe, reference_rgb, remove_settings, wait_until, wine, write_settings, xdo)
+from harness import (BUILD, FAST, SETTLE, Host, SaverTestCase, Screen, info, magick_rgb, make_case_file,
+                     picture_cases, probe, reference_rgb, remove_settings, wait_until, wine, write_settings, xdo)
 
 BACKGROUND, BLACK, RED, GREEN, YELLOW = (0, 128, 255), (0, 0, 0), (255, 0, 0), (0, 255, 0), (255, 255, 0)
 # The saver lists a folder by extension, in this order.
@@ -135,6 +135,28 @@ class SlideShow(SaverTestCase):
         self.assertGreaterEqual(best, MIN_PSNR, "the detailed photo was not shown averaged")
         xdo("key", "a")
         self.assert_closes(saver)
+
+    def test_a_key_ends_the_saver_while_a_large_picture_decodes_and_jitter_lets_it_show(self):
+        # 24 megapixels, colour at full resolution, in 97 scans: over 10 s to decode here.
+        with open(os.path.join(self.scratch, "scans"), "w") as scans:
+            scans.write("0,1,2: 0-0, 0, 0;" + "".join(f"{c}: {k}-{min(k + 1, 63)}, 0, 0;" for c in range(3)
+                                                      for k in range(1, 64, 2)))
+        subprocess.run("convert -size 6000x4000 gradient:red-yellow ppm:- | cjpeg -sample 1x1 -scans ../scans "
+                       ">large.jpg", shell=True, cwd=self.folder, check=True, timeout=120)
+        write_settings(self.folder, speed=20, color=BACKGROUND)  # the next picture after 100 s
+        saver, bound = self.start(["/s"], program=self.install(FAST)), 2.0  # a loaded machine's margin
+        saver.wait_window()
+        start = time.monotonic()
+        for dx in range(1, 5):  # moves within the threshold, while the first paint decodes
+            xdo("mousemove", 400 + dx, 300)
+        self.assertTrue(wait_until(lambda: Screen().pixel(400, 300) not in (BLACK, BACKGROUND), 90))
+        self.assertGreater(time.monotonic() - start, 2 * bound, "too fast to decode to show a quick end")
+        probe("invalidate", saver.hwnd, 0, 0, 800, 600)  # decoded anew
+        time.sleep(0.5)
+        start = time.monotonic()
+        xdo("key", "a")
+        self.assert_closes(saver)
+        self.assertLess(time.monotonic() - start, bound)
 
     def test_the_preview_shrinks_a_larger_picture_by_one_factor_and_centres_it(self):
         # The host sits at (20, 20), 152 x 112: the picture is drawn 152 x 85 at (20, 33).
