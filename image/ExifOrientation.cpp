@@ -14,7 +14,6 @@
 // pixels), 4 does both.
 #include "ExifOrientation.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include <jpeglib.h>
@@ -30,7 +29,7 @@ const WORD TIFF_MAGIC = 42;
 const DWORD ENTRY_BYTES = 12;
 const WORD TAG_ORIENTATION = 0x0112;
 const WORD TYPE_SHORT = 3;
-const int AS_STORED = 1, MIRRORED = 2, HALF_TURN = 3, FLIPPED = 4, TRANSPOSED = 5, LAST_ORIENTATION = 8;
+const int AS_STORED = 1, MIRRORED = 2, HALF_TURN = 3, FLIPPED = 4, LAST_ORIENTATION = 8;
 
 // The TIFF data of an Exif segment, read in their byte order.
 struct TiffData
@@ -164,7 +163,7 @@ BOOL OrientPackedPicture(SECImage& image, int nOrientation, DWORD* pcbBits)
         cbPicture > ImageBlockSize(image.m_pPixelBits))
         return FALSE;
 
-    if (nOrientation >= TRANSPOSED)
+    if (nOrientation >= FIRST_QUARTER_TURN)
     {
         // Sized for the aligned rows of the turned picture: they are widened in place later.
         DWORD cbBits = 0;
@@ -186,7 +185,7 @@ BOOL OrientPackedPicture(SECImage& image, int nOrientation, DWORD* pcbBits)
         image.m_dwPixelsHigh = static_cast<DWORD>(nWide);
         image.m_pInfoHeader->biWidth = static_cast<LONG>(nHigh);
         image.m_pInfoHeader->biHeight = static_cast<LONG>(nWide);
-        nOrientation -= TRANSPOSED - AS_STORED; // what is left to do: 1 to 4 on the turned rows
+        nOrientation -= FIRST_QUARTER_TURN - AS_STORED; // what is left to do: 1 to 4 on the turned rows
     }
 
     const size_t nRowPixels = image.m_dwPixelsWide;

@@ -18,7 +18,8 @@
 
 struct jpeg_decompress_struct;
 
-// Orientations from this one on swap the picture's width and height.
+// Orientations from this one on swap the picture's width and height: a
+// transpose, then what 1 to 4 do.
 const int FIRST_QUARTER_TURN = 5;
 
 // The orientation that the data of an APP1 segment (the bytes after its
