@@ -8,23 +8,19 @@
 // pixel add up to exactly 65536. Each source row is first summed across
 // (at most 255 * 65536, 24 bits, kept with 8 bits of fraction), then added
 // into the output row it falls in with its weight down (at most
-// 65280 * 65536, just under 32 bits). Rows are taken in the order they are
-// stored: the box filter is the same read from either end.
+// 65280 * 65536, just under 32 bits). Rows are taken in the order they
+// come (a picture's stored order, or a decoder's top row first): the box
+// filter is the same read from either end.
 #include "Shrink.h"
 
 #include <cstring>
 
 #include "ImageMemory.h"
 
-namespace
-{
-const DWORD ONE = 0x10000;           // a whole output pixel, in weight units
-const DWORD MAX_SHRUNK_SIDE = 0xFFFF; // keeps out * ONE within 32 bits
-
 // Where one source pixel's weight goes: wFirst to output pixel dwTarget,
 // wNext to the one after it; bEnds when dwTarget ends inside or at the end
 // of this source pixel.
-struct Span
+struct ShrinkSpan
 {
     DWORD dwTarget;
     DWORD wFirst;
@@ -32,14 +28,21 @@ struct Span
     BOOL bEnds;
 };
 
-void MapSpans(DWORD dwIn, DWORD dwOut, Span* pSpans)
+namespace
 {
-    DWORD dwStart = 0;
+const DWORD ONE = 0x10000;           // a whole output pixel, in weight units
+const DWORD MAX_SHRUNK_SIDE = 0xFFFF; // keeps out * ONE within 32 bits
+
+// Returns how many source pixels carry weight: those up to the one that ends
+// the last output pixel (the rest have none).
+DWORD MapSpans(DWORD dwIn, DWORD dwOut, ShrinkSpan* pSpans)
+{
+    DWORD dwStart = 0, dwWeighted = dwIn;
     for (DWORD i = 0; i < dwIn; i++)
     {
         const DWORD dwEnd = static_cast<DWORD>(
             ((static_cast<unsigned long long>(i) + 1) * dwOut * ONE + dwIn / 2) / dwIn);
-        Span& span = pSpans[i];
+        ShrinkSpan& span = pSpans[i];
         // A source far more than 65536 times longer has pixels of no
         // weight; one at the very end belongs to the last output pixel.
         span.dwTarget = dwStart / ONE < dwOut ? dwStart / ONE : dwOut - 1;
@@ -47,59 +50,114 @@ void MapSpans(DWORD dwIn, DWORD dwOut, Span* pSpans)
         span.wFirst = (dwEnd < dwBoundary ? dwEnd : dwBoundary) - dwStart;
         span.wNext = dwEnd > dwBoundary ? dwEnd - dwBoundary : 0;
         span.bEnds = dwStart < dwBoundary && dwEnd >= dwBoundary;
+        if (span.bEnds && span.dwTarget == dwOut - 1 && dwWeighted == dwIn)
+            dwWeighted = i + 1;
         dwStart = dwEnd;
     }
+    return dwWeighted;
 }
 
-// The blocks of one shrink, freed together.
-struct ShrinkBlocks
+// Sums one source row across into pAcross (dwOut pixels of N channels).
+// Each output pixel is gathered in registers and stored as it grows (the
+// last store is the whole sum), so that nothing needs clearing first. Made
+// for each pixel size, so that the channel loop unrolls: this is the loop
+// over every source pixel.
+template <DWORD N> void SumAcross(const BYTE* pIn, const ShrinkSpan* pColumns, DWORD dwIn, DWORD* pAcross)
 {
-    Span* pColumns = nullptr;
-    Span* pRows = nullptr;
-    DWORD* pAcross = nullptr; // one source row summed across, 8 bits of fraction
-    DWORD* pDown = nullptr;   // the output row being gathered
-    ~ShrinkBlocks()
-    {
-        FreeImageBlock(pColumns);
-        FreeImageBlock(pRows);
-        FreeImageBlock(pAcross);
-        FreeImageBlock(pDown);
-    }
-};
-
-// Sums one source row across into pAcross (dwOut + 1 pixels of N channels,
-// zeroed by the caller). Made for each pixel size, so that the channel loop
-// unrolls: this is the loop over every source pixel.
-template <DWORD N> void SumAcross(const BYTE* pIn, const Span* pColumns, DWORD dwIn, DWORD* pAcross)
-{
+    DWORD sum[N] = {};
     for (DWORD i = 0; i < dwIn; i++, pIn += N)
     {
-        const Span& span = pColumns[i];
-        DWORD* pFirst = pAcross + span.dwTarget * N;
+        const ShrinkSpan& span = pColumns[i];
+        DWORD* pTarget = pAcross + span.dwTarget * N;
         for (DWORD c = 0; c < N; c++)
-            pFirst[c] += pIn[c] * span.wFirst;
-        if (span.wNext != 0)
-            for (DWORD c = 0; c < N; c++)
-                pFirst[N + c] += pIn[c] * span.wNext;
+        {
+            const DWORD total = sum[c] + pIn[c] * span.wFirst;
+            pTarget[c] = total;
+            sum[c] = span.bEnds ? pIn[c] * span.wNext : total;
+        }
     }
 }
 
-// Adds the summed row with weight w into pDown; the sums lose all but 8
-// bits of their 16-bit fraction, so that the total stays within 32 bits.
+// The summed row loses all but 8 bits of its 16-bit fraction, so that an
+// output row's total stays within 32 bits.
+inline DWORD Rounded(DWORD dwAcross)
+{
+    return (dwAcross + 0x80) >> 8;
+}
+
+// Adds the summed row with weight w into the output row being gathered.
 void AddDown(const DWORD* pAcross, DWORD w, DWORD cValues, DWORD* pDown)
 {
     for (DWORD i = 0; i < cValues; i++)
-        pDown[i] += w * ((pAcross[i] + 0x80) >> 8);
+        pDown[i] += w * Rounded(pAcross[i]);
 }
 
-// A gathered output row into bytes, rounded; the row starts again from 0.
-void EmitRow(DWORD* pDown, DWORD cValues, BYTE* pOut)
+// Completes the output row with wFirst of the summed row, rounded into
+// bytes, and starts the next one with its wNext: one pass.
+void EmitRow(const DWORD* pAcross, DWORD wFirst, DWORD wNext, DWORD cValues, DWORD* pDown, BYTE* pOut)
 {
     for (DWORD i = 0; i < cValues; i++)
-        pOut[i] = static_cast<BYTE>((pDown[i] + 0x800000) >> 24);
-    std::memset(pDown, 0, cValues * sizeof(DWORD));
+    {
+        const DWORD dwValue = Rounded(pAcross[i]);
+        pOut[i] = static_cast<BYTE>((pDown[i] + wFirst * dwValue + 0x800000) >> 24);
+        pDown[i] = wNext * dwValue;
+    }
 }
 } // namespace
+
+DWORD RowAverager::WorkBytes(DWORD dwInWidth, DWORD dwInHeight, DWORD dwOutWidth, DWORD dwOutHeight, DWORD nChannels)
+{
+    if (dwOutWidth == 0 || dwOutHeight == 0 || dwOutWidth > dwInWidth || dwOutHeight > dwInHeight ||
+        dwOutWidth > MAX_SHRUNK_SIDE || dwOutHeight > MAX_SHRUNK_SIDE || (nChannels != 3 && nChannels != 4))
+        return 0;
+    // No overflow below: the output sides are small, and so are the spans'
+    // blocks of sources the caller could hold.
+    const DWORD cValues = dwOutWidth * nChannels;
+    DWORD cbColumns = 0, cbRows = 0;
+    if (!MultiplySize(dwInWidth, sizeof(ShrinkSpan), &cbColumns) ||
+        !MultiplySize(dwInHeight, sizeof(ShrinkSpan), &cbRows) || cbColumns + cbRows < cbColumns)
+        return 0;
+    const DWORD cbRowSums = 2 * cValues * sizeof(DWORD);
+    return cbColumns + cbRows + cbRowSums < cbRowSums ? 0 : cbColumns + cbRows + cbRowSums;
+}
+
+void RowAverager::Begin(void* pWork, DWORD dwInWidth, DWORD dwInHeight, DWORD dwOutWidth, DWORD dwOutHeight,
+                        DWORD nChannels, BYTE* pOut, DWORD cbOutRow)
+{
+    m_dwInHeight = dwInHeight;
+    m_nChannels = nChannels;
+    m_cValues = dwOutWidth * nChannels;
+    m_dwNextRow = 0;
+    m_cbOutRow = cbOutRow;
+    m_pColumns = static_cast<ShrinkSpan*>(pWork);
+    m_pRows = m_pColumns + dwInWidth;
+    m_pAcross = reinterpret_cast<DWORD*>(m_pRows + dwInHeight);
+    m_pDown = m_pAcross + m_cValues;
+    m_pOut = pOut;
+    // Columns past the weighted ones are not summed: they would store their
+    // sum of nothing over the last output pixel's.
+    m_dwWeightedColumns = MapSpans(dwInWidth, dwOutWidth, m_pColumns);
+    MapSpans(dwInHeight, dwOutHeight, m_pRows);
+    std::memset(m_pDown, 0, m_cValues * sizeof(DWORD));
+}
+
+// Each source row goes into the output row it starts in and, when it
+// reaches past that row's end, the rest of it into the next.
+void RowAverager::AddRow(const BYTE* pIn)
+{
+    if (m_dwNextRow >= m_dwInHeight)
+        return;
+    const ShrinkSpan& span = m_pRows[m_dwNextRow++];
+    if (m_nChannels == 3)
+        SumAcross<3>(pIn, m_pColumns, m_dwWeightedColumns, m_pAcross);
+    else
+        SumAcross<4>(pIn, m_pColumns, m_dwWeightedColumns, m_pAcross);
+    if (span.bEnds)
+        EmitRow(m_pAcross, span.wFirst, span.wNext, m_cValues, m_pDown,
+                m_pOut + static_cast<size_t>(span.dwTarget) * m_cbOutRow);
+    else
+        AddDown(m_pAcross, span.wFirst, m_cValues, m_pDown);
+}
 
 BOOL CanShrinkPicture(const SECImage& image)
 {
@@ -118,52 +176,29 @@ BOOL CanShrinkPicture(const SECImage& image)
 BOOL ShrinkPicture(SECImage& image, DWORD dwWidth, DWORD dwHeight)
 {
     const DWORD dwInWidth = image.PixelWidth(), dwInHeight = image.PixelHeight();
-    if (!CanShrinkPicture(image) || dwWidth == 0 || dwHeight == 0 || dwWidth > dwInWidth ||
-        dwHeight > dwInHeight || dwWidth > MAX_SHRUNK_SIDE || dwHeight > MAX_SHRUNK_SIDE)
-        return FALSE;
     const DWORD dwDepth = static_cast<DWORD>(image.m_nPixelDepth);
     const DWORD nChannels = dwDepth / 8;
+    const DWORD cbWork = RowAverager::WorkBytes(dwInWidth, dwInHeight, dwWidth, dwHeight, nChannels);
     const DWORD cbInRow = SECImage::AlignedRowBytes(dwDepth, dwInWidth);
     const DWORD cbOutRow = SECImage::AlignedRowBytes(dwDepth, dwWidth);
-    const DWORD cValues = dwWidth * nChannels; // no overflow: both are small
-    DWORD cbColumns = 0, cbRows = 0, cbOut = 0;
-    if (!MultiplySize(dwInWidth, sizeof(Span), &cbColumns) || !MultiplySize(dwInHeight, sizeof(Span), &cbRows) ||
-        !MultiplySize(cbOutRow, dwHeight, &cbOut))
+    DWORD cbOut = 0;
+    if (!CanShrinkPicture(image) || cbWork == 0 || !MultiplySize(cbOutRow, dwHeight, &cbOut))
         return FALSE;
 
-    ShrinkBlocks blocks;
-    blocks.pColumns = static_cast<Span*>(AllocImageBlock(cbColumns));
-    blocks.pRows = static_cast<Span*>(AllocImageBlock(cbRows));
-    blocks.pAcross = static_cast<DWORD*>(AllocImageBlock((cValues + nChannels) * sizeof(DWORD)));
-    blocks.pDown = static_cast<DWORD*>(AllocImageBlock(cValues * sizeof(DWORD)));
+    void* pWork = AllocImageBlock(cbWork);
     BYTE* pOut = static_cast<BYTE*>(AllocImageBlock(cbOut));
-    if (blocks.pColumns == nullptr || blocks.pRows == nullptr || blocks.pAcross == nullptr ||
-        blocks.pDown == nullptr || pOut == nullptr)
+    if (pWork != nullptr && pOut != nullptr)
+    {
+        RowAverager averager;
+        averager.Begin(pWork, dwInWidth, dwInHeight, dwWidth, dwHeight, nChannels, pOut, cbOutRow);
+        for (DWORD y = 0; y < dwInHeight; y++)
+            averager.AddRow(image.m_pPixelBits + static_cast<size_t>(y) * cbInRow);
+    }
+    FreeImageBlock(pWork);
+    if (pWork == nullptr || pOut == nullptr)
     {
         FreeImageBlock(pOut);
         return FALSE;
-    }
-    MapSpans(dwInWidth, dwWidth, blocks.pColumns);
-    MapSpans(dwInHeight, dwHeight, blocks.pRows);
-
-    // Each source row goes into the output row it starts in and, when it
-    // reaches past that row's end, the rest of it into the next.
-    for (DWORD y = 0; y < dwInHeight; y++)
-    {
-        const Span& span = blocks.pRows[y];
-        std::memset(blocks.pAcross, 0, (cValues + nChannels) * sizeof(DWORD));
-        const BYTE* pIn = image.m_pPixelBits + static_cast<size_t>(y) * cbInRow;
-        if (nChannels == 3)
-            SumAcross<3>(pIn, blocks.pColumns, dwInWidth, blocks.pAcross);
-        else
-            SumAcross<4>(pIn, blocks.pColumns, dwInWidth, blocks.pAcross);
-        AddDown(blocks.pAcross, span.wFirst, cValues, blocks.pDown);
-        if (span.bEnds)
-        {
-            EmitRow(blocks.pDown, cValues, pOut + static_cast<size_t>(span.dwTarget) * cbOutRow);
-            if (span.wNext != 0)
-                AddDown(blocks.pAcross, span.wNext, cValues, blocks.pDown);
-        }
     }
 
     FreeImageBlock(image.m_pPixelBits);

@@ -8,6 +8,37 @@
 
 #include "SECImage.h"
 
+// Where one source pixel's weight goes (Shrink.cpp).
+struct ShrinkSpan;
+
+// One shrink that takes its source one row at a time, in order, so that a
+// decoder can average its rows as it delivers them. Its working memory is
+// the caller's (WorkBytes of it), so that it needs no clean-up of its own.
+class RowAverager
+{
+public:
+    // Bytes of working memory for a shrink of a dwInWidth x dwInHeight
+    // source of nChannels (3 or 4) bytes a pixel to dwOutWidth x
+    // dwOutHeight; 0 when it cannot be shrunk to that size (each side at
+    // most the source's, neither 0 nor above 65535).
+    static DWORD WorkBytes(DWORD dwInWidth, DWORD dwInHeight, DWORD dwOutWidth, DWORD dwOutHeight, DWORD nChannels);
+
+    // Starts the shrink into pOut, dwOutHeight rows of cbOutRow bytes in the
+    // order the source rows come; pWork holds WorkBytes bytes.
+    void Begin(void* pWork, DWORD dwInWidth, DWORD dwInHeight, DWORD dwOutWidth, DWORD dwOutHeight,
+               DWORD nChannels, BYTE* pOut, DWORD cbOutRow);
+    // Takes the next source row (dwInWidth pixels); past the last one, nothing.
+    void AddRow(const BYTE* pIn);
+
+private:
+    DWORD m_dwWeightedColumns, m_dwInHeight, m_nChannels, m_cValues, m_dwNextRow, m_cbOutRow;
+    ShrinkSpan* m_pColumns;
+    ShrinkSpan* m_pRows;
+    DWORD* m_pAcross; // one source row summed across, 8 bits of fraction
+    DWORD* m_pDown;   // the output row being gathered
+    BYTE* m_pOut;
+};
+
 // Whether ShrinkPicture takes the picture: 24- or 32-bit BI_RGB rows,
 // 4-byte aligned, all of them inside the pixel block.
 BOOL CanShrinkPicture(const SECImage& image);

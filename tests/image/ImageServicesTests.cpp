@@ -1,9 +1,13 @@
 // What every decoder builds on: row sizes, the size arithmetic that guards
-// picture memory, the buffered byte reader and the halftone draw.
+// picture memory, the buffered byte reader, the average that shrinks a
+// picture and the halftone draw.
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
+#include <vector>
+
 #include "ImageMemory.h"
+#include "Shrink.h"
 #include "TestPictures.h"
 
 TEST_CASE("Row sizes round up to whole bytes and to 4 bytes, and never wrap")
@@ -15,6 +19,34 @@ TEST_CASE("Row sizes round up to whole bytes and to 4 bytes, and never wrap")
     for (const auto& r : rows)
         CHECK((SECImage::PackedRowBytes(r.bpp, r.width) == r.packed &&
                SECImage::AlignedRowBytes(r.bpp, r.width) == r.aligned));
+}
+
+TEST_CASE("The average of a picture of one colour is that colour at every ratio, the extreme ones too")
+{
+    // Against ImageMagick the average is checked in the picture table; here
+    // are the sizes no picture file reaches, such as a source more than
+    // 65536 times longer, whose last pixels carry no weight.
+    struct { DWORD iw, ih, ow, oh; } sizes[] = {
+        { 7, 5, 3, 2 }, { 1632, 4, 1440, 3 }, { 200000, 1, 1, 1 }, { 3, 200000, 1, 1 }, { 9, 2, 9, 1 },
+    };
+    const BYTE COLOR[3] = { 10, 200, 77 };
+    for (const auto& s : sizes)
+    {
+        std::vector<BYTE> row(s.iw * 3), out(s.ow * s.oh * 3, 0);
+        for (size_t i = 0; i < row.size(); i++)
+            row[i] = COLOR[i % 3];
+        std::vector<BYTE> work(RowAverager::WorkBytes(s.iw, s.ih, s.ow, s.oh, 3));
+        REQUIRE(!work.empty());
+        RowAverager averager;
+        averager.Begin(work.data(), s.iw, s.ih, s.ow, s.oh, 3, out.data(), s.ow * 3);
+        for (DWORD y = 0; y <= s.ih; y++) // one row too many: it is ignored
+            averager.AddRow(row.data());
+        size_t nWrong = 0;
+        for (size_t i = 0; i < out.size(); i++)
+            nWrong += out[i] != COLOR[i % 3];
+        CHECK_MESSAGE(nWrong == 0, s.iw, "x", s.ih, " to ", s.ow, "x", s.oh);
+    }
+    CHECK(RowAverager::WorkBytes(4, 4, 5, 4, 3) == 0); // larger is no shrink
 }
 
 TEST_CASE("Sizes beyond 32 bits are refused, and blocks are bounded and zero-filled")
