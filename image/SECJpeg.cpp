@@ -3,7 +3,8 @@
 // One read: an error manager and a decompression object on the stack, the
 // file source on the open file, the header, the picture's blocks sized from
 // it, the decompression parameters, then one scan line at a time through a
-// one-row buffer into the pixel block, top row first and packed; the colour
+// one-row buffer into the pixel block, top row first and packed (or
+// averaged into it down to the size drawn, Shrink.cpp); the colour
 // table from the decoder's colour map; the picture upright as its Exif data
 // say (ExifOrientation.cpp); finally the rows are aligned and turned
 // bottom-up in place. The host pieces (error manager, file source,
@@ -15,6 +16,7 @@
 #include "ExifOrientation.h"
 #include "ImageMemory.h"
 #include "JpegHost.h"
+#include "Shrink.h"
 
 IMPLEMENT_SERIAL(SECJpeg, CObject, 1)
 
@@ -140,7 +142,7 @@ void SetDecodeParameters(jpeg_decompress_struct& cinfo, RowKind kind)
 } // namespace
 
 SECJpeg::SECJpeg()
-    : m_dwBitsSize(0), m_bReduceColors(m_nScreenColors != 0), m_sizeFitBox{ 0, 0 }
+    : m_dwBitsSize(0), m_bReduceColors(m_nScreenColors != 0), m_sizeFitBox{ 0, 0 }, m_pfnDrawnSize(nullptr)
 {
 }
 
@@ -185,12 +187,33 @@ void SECJpeg::ChooseScale(jpeg_decompress_struct& cinfo, BOOL bQuarterTurn) cons
     cinfo.scale_denom = 1;
 }
 
-BOOL SECJpeg::AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo)
+// The size the decoder's rows are averaged down to as they come: the size
+// the picture is drawn at in the box, for a colour picture that a deep
+// screen draws 1:1 and that is larger than that; else 0 x 0. In the stored
+// orientation: a picture turned a quarter afterwards has it swapped.
+SIZE SECJpeg::AveragedSize(const jpeg_decompress_struct& cinfo, BOOL bColor, BOOL bQuarterTurn) const
 {
-    // The size the decoder delivers at the scale chosen.
+    const SIZE sizeNone = { 0, 0 };
+    if (!bColor || m_pfnDrawnSize == nullptr || m_sizeFitBox.cx <= 0 || m_sizeFitBox.cy <= 0 || m_nScreenDepth != 0)
+        return sizeNone;
+    const SIZE sizeDrawn = bQuarterTurn ? m_pfnDrawnSize(m_sizeFitBox, cinfo.output_height, cinfo.output_width)
+                                        : m_pfnDrawnSize(m_sizeFitBox, cinfo.output_width, cinfo.output_height);
+    const SIZE size = { bQuarterTurn ? sizeDrawn.cy : sizeDrawn.cx, bQuarterTurn ? sizeDrawn.cx : sizeDrawn.cy };
+    if (size.cx <= 0 || size.cy <= 0 ||
+        (static_cast<DWORD>(size.cx) == cinfo.output_width && static_cast<DWORD>(size.cy) == cinfo.output_height) ||
+        RowAverager::WorkBytes(cinfo.output_width, cinfo.output_height, static_cast<DWORD>(size.cx),
+                               static_cast<DWORD>(size.cy), 3) == 0)
+        return sizeNone;
+    return size;
+}
+
+BOOL SECJpeg::AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo, const SIZE& sizeAveraged)
+{
+    // The size the decoder delivers at the scale chosen, or the size its
+    // rows are averaged down to.
     jpeg_calc_output_dimensions(&cinfo);
-    m_dwPixelsWide = cinfo.output_width;
-    m_dwPixelsHigh = cinfo.output_height;
+    m_dwPixelsWide = sizeAveraged.cx != 0 ? static_cast<DWORD>(sizeAveraged.cx) : cinfo.output_width;
+    m_dwPixelsHigh = sizeAveraged.cy != 0 ? static_cast<DWORD>(sizeAveraged.cy) : cinfo.output_height;
     if (m_dwPixelsWide == 0 || m_dwPixelsHigh == 0 || m_dwPixelsWide > 0x7FFFFFFF || m_dwPixelsHigh > 0x7FFFFFFF)
         return FALSE;
     m_nPixelDepth = ReducesColors(cinfo) ? 8 : 24;
@@ -253,8 +276,12 @@ BOOL SECJpeg::DecodeJpeg(jpeg_decompress_struct& cinfo)
     SetDecodeParameters(cinfo, kind);
     // The Exif segments were saved with the header; they stay until the decode finishes.
     const int nOrientation = JpegExifOrientation(cinfo);
-    ChooseScale(cinfo, nOrientation >= FIRST_QUARTER_TURN);
-    if (!AllocateBitmapFromHeader(cinfo))
+    const BOOL bQuarterTurn = nOrientation >= FIRST_QUARTER_TURN;
+    ChooseScale(cinfo, bQuarterTurn);
+    jpeg_calc_output_dimensions(&cinfo);
+    const JDIMENSION nOutWidth = cinfo.output_width, nOutHeight = cinfo.output_height;
+    const SIZE sizeAveraged = AveragedSize(cinfo, kind == ROW_BGR, bQuarterTurn);
+    if (!AllocateBitmapFromHeader(cinfo, sizeAveraged))
         return FALSE;
 
     // Multi-scan files and two-pass colour reduction consume the whole file
@@ -262,18 +289,28 @@ BOOL SECJpeg::DecodeJpeg(jpeg_decompress_struct& cinfo)
     jpeg_start_decompress(&cinfo);
 
     const DWORD cbRow = PackedRowBytes(static_cast<DWORD>(m_nPixelDepth), m_dwPixelsWide);
-    if (cinfo.output_width != m_dwPixelsWide || cinfo.output_height != m_dwPixelsHigh ||
+    if (cinfo.output_width != nOutWidth || cinfo.output_height != nOutHeight ||
         cinfo.output_components != OutputComponents(kind) || cbRow == 0)
         return FALSE;
     const JDIMENSION nStride = cinfo.output_width * static_cast<JDIMENSION>(cinfo.output_components);
     JSAMPARRAY ppRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, nStride, 1);
+    RowAverager averager;
+    if (sizeAveraged.cx != 0 && !BeginAveraging(cinfo, cbRow, averager))
+        return FALSE;
 
     // Each row is copied only while the pixel block has room for all of it.
     BYTE* pOut = m_pPixelBits;
     DWORD cbFree = m_dwBitsSize;
     while (cinfo.output_scanline < cinfo.output_height)
     {
-        if (jpeg_read_scanlines(&cinfo, ppRow, 1) != 1 || cbRow > cbFree)
+        if (jpeg_read_scanlines(&cinfo, ppRow, 1) != 1)
+            return FALSE;
+        if (sizeAveraged.cx != 0)
+        {
+            averager.AddRow(ppRow[0]);
+            continue;
+        }
+        if (cbRow > cbFree)
             return FALSE;
         TransferRow(kind, ppRow[0], pOut, m_dwPixelsWide, cbRow);
         pOut += cbRow;
@@ -287,6 +324,22 @@ BOOL SECJpeg::DecodeJpeg(jpeg_decompress_struct& cinfo)
     jpeg_finish_decompress(&cinfo);
     // Upright as the camera meant it; a picture whose turned copy cannot be had is shown as stored.
     OrientPackedPicture(*this, nOrientation, &m_dwBitsSize);
+    return TRUE;
+}
+
+// Starts averaging the decoder's rows into the pixel block, packed rows of
+// cbRow bytes top first, with working memory from the decoder's own pool
+// (freed with the decompression object, also when an error jumps out).
+BOOL SECJpeg::BeginAveraging(jpeg_decompress_struct& cinfo, DWORD cbRow, RowAverager& averager)
+{
+    DWORD cbRows = 0;
+    const DWORD cbWork = RowAverager::WorkBytes(cinfo.output_width, cinfo.output_height, m_dwPixelsWide,
+                                                m_dwPixelsHigh, 3);
+    if (cbWork == 0 || !MultiplySize(cbRow, m_dwPixelsHigh, &cbRows) || cbRows > m_dwBitsSize)
+        return FALSE;
+    void* pWork = (*cinfo.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cbWork);
+    averager.Begin(pWork, cinfo.output_width, cinfo.output_height, m_dwPixelsWide, m_dwPixelsHigh, 3,
+                   m_pPixelBits, cbRow);
     return TRUE;
 }
 

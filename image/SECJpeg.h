@@ -23,14 +23,18 @@
 // A picture that will be shown shrunk into a box (m_sizeFitBox, the
 // window) is decoded at the smallest of the decoder's scales M/8 that still
 // covers the size it is shrunk to: a huge photo then needs a small pixel
-// block and a fraction of the decoding time. Without a box, or for a
-// picture that fits in it, the read is full size.
+// block and a fraction of the decoding time. Given also the size it is
+// drawn at (m_pfnDrawnSize), a colour picture for a deep screen is averaged
+// down to that size as its rows decode, so that its pixel block is only
+// the size drawn. Without a box, or for a picture that fits in it, the
+// read is full size.
 #pragma once
 
 #include "SECImage.h"
 
 struct jpeg_decompress_struct;
 struct JpegErrorManager;
+class RowAverager;
 
 class SECJpeg : public SECImage
 {
@@ -44,15 +48,17 @@ public:
     BOOL DecodeFromFile(CFile* pFile) override;
 
     // Sizes the picture from the header the decoder has read, at the scale
-    // set in cinfo, and allocates
-    // the header block (with its colour table) and the pixel block for
-    // packed rows; FALSE when the picture is too large or the memory cannot
-    // be had.
-    BOOL AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo);
+    // set in cinfo (or as sizeAveraged, when not 0 x 0), and allocates the
+    // header block (with its colour table) and the pixel block for packed
+    // rows; FALSE when the picture is too large or the memory cannot be had.
+    BOOL AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo, const SIZE& sizeAveraged);
 
     DWORD m_dwBitsSize;   // bytes of the pixel block of the current read
     BOOL m_bReduceColors; // reduce colour files to a palette on a palette screen
     SIZE m_sizeFitBox;    // the box the picture is shown in; 0 x 0: none
+    // The size a picture of the given size is drawn at in the box; when set,
+    // colour rows are averaged down to it as they decode (Shrink.h).
+    SIZE (*m_pfnDrawnSize)(const SIZE& sizeBox, DWORD dwWidth, DWORD dwHeight);
 
 protected:
     void ReleaseDecoderBlocks() override;
@@ -60,6 +66,8 @@ protected:
 private:
     BOOL ReducesColors(const jpeg_decompress_struct& cinfo) const;
     void ChooseScale(jpeg_decompress_struct& cinfo, BOOL bQuarterTurn) const;
+    SIZE AveragedSize(const jpeg_decompress_struct& cinfo, BOOL bColor, BOOL bQuarterTurn) const;
+    BOOL BeginAveraging(jpeg_decompress_struct& cinfo, DWORD cbRow, RowAverager& averager);
     BOOL ReadJpeg(CFile* pFile, JpegErrorManager& errorManager);
     BOOL DecodeJpeg(jpeg_decompress_struct& cinfo);
     void StoreColorMap(const jpeg_decompress_struct& cinfo);

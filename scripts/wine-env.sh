@@ -25,10 +25,11 @@ ensure_prefix() {
 
 # Starts Xvfb on a free display with the given screen depth and prints the
 # display number; the server's process id goes to the file named second.
+# The screen is 800 x 600 unless VISTEL_SCREEN_SIZE (WxH) says otherwise.
 start_xvfb() { # depth pid-file
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "800x600x$1" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${VISTEL_SCREEN_SIZE:-800x600}x$1" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
     echo $! >"$2"
     read -r display <"$fifo"
     rm -f "$fifo"

@@ -40,6 +40,72 @@ static std::unique_ptr<SECImage> CreateFormatObject(PictureFormat format)
     }
 }
 
+RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
+{
+    int W = rcClient.right - rcClient.left, H = rcClient.bottom - rcClient.top;
+    if (W < 0)
+        W = 0;
+    if (H < 0)
+        H = 0;
+    int dw, dh;
+    if (iw <= static_cast<DWORD>(W) && ih <= static_cast<DWORD>(H))
+    {
+        dw = static_cast<int>(iw);
+        dh = static_cast<int>(ih);
+    }
+    else
+    {
+        // One factor for both directions, the smaller of W / iw and H / ih,
+        // so that the picture fits inside the window with its proportions.
+        // Compared and scaled in whole numbers: the limiting side comes out
+        // exactly W or H (a factor in floating point can leave it a pixel
+        // short), and the other side, rounded down, never exceeds its own.
+        const unsigned long long llWidthByH = static_cast<unsigned long long>(iw) * static_cast<unsigned>(H);
+        const unsigned long long llHeightByW = static_cast<unsigned long long>(ih) * static_cast<unsigned>(W);
+        if (iw != 0 && llWidthByH >= llHeightByW)
+        {
+            dw = W;
+            dh = static_cast<int>(llHeightByW / iw);
+        }
+        else
+        {
+            dh = H;
+            dw = static_cast<int>(llWidthByH / ih);
+        }
+    }
+    // Never negative: the picture is no larger than the window now.
+    int x = rcClient.left + (W - dw) / 2, y = rcClient.top + (H - dh) / 2;
+    // A picture as high as the window keeps a 5-pixel margin above and below.
+    int nDrawnHeight = dh;
+    if (dh == H)
+    {
+        y += 5;
+        nDrawnHeight = dh - 10;
+    }
+    return RECT{ x, y, x + dw, y + nDrawnHeight };
+}
+
+// The size a picture is drawn at in a window of sizeBox.
+static SIZE DrawnSize(const SIZE& sizeBox, DWORD dwWidth, DWORD dwHeight)
+{
+    const RECT rcFit = FitPicture(RECT{ 0, 0, sizeBox.cx, sizeBox.cy }, dwWidth, dwHeight);
+    return SIZE{ rcFit.right - rcFit.left, rcFit.bottom - rcFit.top };
+}
+
+// Shrinks a colour picture larger than the size it is drawn at to exactly
+// that size by averaging, so that it is drawn without stretching. Palette
+// pictures, and every picture on a palette screen, keep their pixels: the
+// draw through the palette shrinks them.
+static void ShrinkDisplayImage(SECDib& image, const SIZE& sizeBox)
+{
+    const DWORD iw = image.PixelWidth(), ih = image.PixelHeight();
+    const SIZE size = DrawnSize(sizeBox, iw, ih);
+    if (size.cx <= 0 || size.cy <= 0 || image.m_pImagePalette != nullptr || image.m_nScreenColors != 0 ||
+        image.m_bHalftoneDraw || (static_cast<DWORD>(size.cx) >= iw && static_cast<DWORD>(size.cy) >= ih))
+        return;
+    ShrinkPicture(image, static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy));
+}
+
 BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath, const SIZE* pBox)
 {
     // The name is tested in lower case, but the file is opened by the name
@@ -49,7 +115,11 @@ BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath, const SIZE* pBox)
         const PictureFormat format = FormatOfPath(pszPath);
         std::unique_ptr<SECImage> pFormat = CreateFormatObject(format);
         if (format == FORMAT_JPEG && pBox != nullptr)
-            static_cast<SECJpeg*>(pFormat.get())->m_sizeFitBox = *pBox;
+        {
+            SECJpeg* pJpeg = static_cast<SECJpeg*>(pFormat.get());
+            pJpeg->m_sizeFitBox = *pBox;
+            pJpeg->m_pfnDrawnSize = DrawnSize;
+        }
         if (pFormat != nullptr)
         {
             pFormat->LoadFromPath(pszPath);
@@ -61,14 +131,7 @@ BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath, const SIZE* pBox)
     {
         return FALSE;
     }
+    if (pBox != nullptr)
+        ShrinkDisplayImage(image, *pBox);
     return TRUE;
-}
-
-BOOL ShrinkDisplayImage(SECDib& image, int nWidth, int nHeight)
-{
-    const DWORD iw = image.PixelWidth(), ih = image.PixelHeight();
-    if (nWidth <= 0 || nHeight <= 0 || image.m_pImagePalette != nullptr || image.m_nScreenColors != 0 ||
-        image.m_bHalftoneDraw || (static_cast<DWORD>(nWidth) >= iw && static_cast<DWORD>(nHeight) >= ih))
-        return FALSE;
-    return ShrinkPicture(image, static_cast<DWORD>(nWidth), static_cast<DWORD>(nHeight));
 }

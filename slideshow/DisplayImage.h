@@ -10,19 +10,20 @@ enum PictureFormat { FORMAT_BMP, FORMAT_JPEG, FORMAT_PCX, FORMAT_TARGA };
 // anything that is not JPEG, PCX or Targa is read as a bitmap.
 PictureFormat FormatOfPath(LPCSTR pszPath);
 
+// The destination of a picture of iw x ih pixels in a rectangle, in the
+// rectangle's own coordinates: centred, shrunk with its proportions to fit
+// inside it when larger in either direction.
+RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih);
+
 // Loads the picture at pszPath into the display image: the format object
 // that the name picks decodes the file and the display image takes the
 // picture over; then the display image's own bitmap reader tries the file,
 // so a bitmap under any name is shown from its bitmap content. FALSE when
 // the file could not be opened or read (it may have gone since the folder
 // was listed); otherwise TRUE, whatever the display image now holds.
-// pBox, when given, is the size of the window the picture is shown in: a
-// JPEG file larger than that is decoded at a smaller scale that still
-// covers the size it is drawn at.
+// pBox, when given, is the size of the window the picture is shown in, and
+// the picture comes back as it is drawn there: a JPEG file larger than that
+// is decoded at a smaller scale that still covers the size drawn at, and a
+// colour picture larger than that size (on a screen of more than 256
+// colours) is averaged down to it, a JPEG file's rows as they decode.
 BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath, const SIZE* pBox = nullptr);
-
-// Shrinks a colour picture larger than the size it is drawn at to exactly
-// that size by averaging, so that it is drawn without stretching. Palette
-// pictures, and every picture on a palette screen, keep their pixels: the
-// draw through the palette shrinks them. TRUE when the picture was shrunk.
-BOOL ShrinkDisplayImage(SECDib& image, int nWidth, int nHeight);

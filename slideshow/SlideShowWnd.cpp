@@ -431,8 +431,6 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     const BOOL bLoaded = LoadDisplayImage(image, m_strShowing, &sizeLargest);
     if (SECImage::EndAbandonCheck() || !bLoaded)
         return;
-    const RECT rcFit = FitPicture(rcLargest, image.PixelWidth(), image.PixelHeight());
-    ShrinkDisplayImage(image, rcFit.right - rcFit.left, rcFit.bottom - rcFit.top);
 
     CBrush brush(m_crBackColor);
     pDC->FillRect(rcClient, brush);
@@ -450,51 +448,6 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
         pDC->SelectPalette(hPreviousPalette, TRUE);
         pDC->RealizePalette();
     }
-}
-
-RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih)
-{
-    int W = rcClient.right - rcClient.left, H = rcClient.bottom - rcClient.top;
-    if (W < 0)
-        W = 0;
-    if (H < 0)
-        H = 0;
-    int dw, dh;
-    if (iw <= static_cast<DWORD>(W) && ih <= static_cast<DWORD>(H))
-    {
-        dw = static_cast<int>(iw);
-        dh = static_cast<int>(ih);
-    }
-    else
-    {
-        // One factor for both directions, the smaller of W / iw and H / ih,
-        // so that the picture fits inside the window with its proportions.
-        // Compared and scaled in whole numbers: the limiting side comes out
-        // exactly W or H (a factor in floating point can leave it a pixel
-        // short), and the other side, rounded down, never exceeds its own.
-        const unsigned long long llWidthByH = static_cast<unsigned long long>(iw) * static_cast<unsigned>(H);
-        const unsigned long long llHeightByW = static_cast<unsigned long long>(ih) * static_cast<unsigned>(W);
-        if (iw != 0 && llWidthByH >= llHeightByW)
-        {
-            dw = W;
-            dh = static_cast<int>(llHeightByW / iw);
-        }
-        else
-        {
-            dh = H;
-            dw = static_cast<int>(llWidthByH / ih);
-        }
-    }
-    // Never negative: the picture is no larger than the window now.
-    int x = rcClient.left + (W - dw) / 2, y = rcClient.top + (H - dh) / 2;
-    // A picture as high as the window keeps a 5-pixel margin above and below.
-    int nDrawnHeight = dh;
-    if (dh == H)
-    {
-        y += 5;
-        nDrawnHeight = dh - 10;
-    }
-    return RECT{ x, y, x + dw, y + nDrawnHeight };
 }
 
 int PictureAreas(const RECT& rcWindow, const RECT* pMonitors, int nMonitors, RECT* pAreas)

@@ -67,9 +67,6 @@ protected:
 // its proportions to fit inside it when larger in either direction, and
 // draws it stretched.
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage);
-// The destination of a picture of iw x ih pixels in a rectangle, in the
-// rectangle's own coordinates.
-RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih);
 
 // The most monitors the picture is drawn on; further ones show the background.
 #define MAX_PICTURE_AREAS 16

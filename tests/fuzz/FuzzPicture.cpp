@@ -40,11 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         picture.LoadFromPath(pszName);
         image.AdoptContents(picture);
 #else
-        // Inputs whose length is a multiple of 3 are loaded for a small window; then all are averaged down.
+        // Inputs whose length is a multiple of 3 are loaded for a small window (decoded scaled and averaged down).
         const SIZE box = { 64, 48 };
         LoadDisplayImage(image, pszName, cbData % 3 == 0 ? &box : nullptr);
-        ShrinkDisplayImage(image, static_cast<int>(image.PixelWidth() / 3 + 1),
-                           static_cast<int>(image.PixelHeight() / 3 + 1));
 #endif
     }
     catch (const CFileException&) // a read error goes to the caller; the object stays whole

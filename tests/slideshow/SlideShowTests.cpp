@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../../slideshow/DisplayImage.h"
 #include "../../slideshow/SlideShowWnd.h"
 
 static CSlideShowWnd s_saverWnd;

@@ -118,11 +118,6 @@ static int DumpPicture(const char* pszPicture, const char* pszOut, const SIZE* p
     SECDib image;
     if (!LoadDisplayImage(image, pszPicture, pBox))
         std::fprintf(stderr, "imgdump: cannot read %s\n", pszPicture);
-    else if (pBox != nullptr)
-    {
-        const RECT rcFit = FitPicture(RECT{ 0, 0, pBox->cx, pBox->cy }, image.PixelWidth(), image.PixelHeight());
-        ShrinkDisplayImage(image, rcFit.right - rcFit.left, rcFit.bottom - rcFit.top);
-    }
     if (!HoldsPicture(image))
     {
         std::fprintf(stderr, "imgdump: no picture in %s\n", pszPicture);
