@@ -1,5 +1,49 @@
 #include "File.h"
 
+#include <cwchar>
+
+#include "SystemProc.h"
+
+// The wide path a marked path names; FALSE when it names none that fits.
+static BOOL WidePathOf(LPCSTR pszMarked, WCHAR (&szWide)[MAX_PATH])
+{
+    // No flags: older systems refuse any with UTF-8.
+    return pszMarked[0] == WIDE_PATH_MARK && pszMarked[1] != '\0' &&
+           ::MultiByteToWideChar(CP_UTF8, 0, pszMarked + 1, -1, szWide, MAX_PATH) != 0;
+}
+
+CString MarkedPath(LPCWSTR pszWidePath)
+{
+    // Up to three bytes a character (four for a pair of two). A name that
+    // does not come back unchanged (half a surrogate pair) is refused: it
+    // would open no file or another one.
+    char szMarked[1 + 3 * MAX_PATH];
+    WCHAR szBack[MAX_PATH] = {};
+    szMarked[0] = WIDE_PATH_MARK;
+    const size_t cchWide = std::wcslen(pszWidePath);
+    if (cchWide >= MAX_PATH ||
+        ::WideCharToMultiByte(CP_UTF8, 0, pszWidePath, -1, szMarked + 1, sizeof(szMarked) - 1, nullptr, nullptr) == 0 ||
+        !WidePathOf(szMarked, szBack) || std::wmemcmp(szBack, pszWidePath, cchWide + 1) != 0)
+        return CString();
+    return CString(szMarked);
+}
+
+// Opens a marked path with CreateFileW, looked up: Windows 95, 98 and Me
+// have only a stub of it, which fails.
+static HANDLE CreateMarkedFile(LPCSTR pszMarked, DWORD dwAccess, DWORD dwShare, DWORD dwCreation)
+{
+    typedef HANDLE(WINAPI * CREATEFILEWPROC)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    static const CREATEFILEWPROC s_pfnCreateFile =
+        GetProcAddressAs<CREATEFILEWPROC>(::GetModuleHandleA("kernel32.dll"), "CreateFileW");
+    WCHAR szWide[MAX_PATH];
+    if (s_pfnCreateFile == nullptr || !WidePathOf(pszMarked, szWide))
+    {
+        ::SetLastError(ERROR_FILE_NOT_FOUND); // as for a file that is not there
+        return INVALID_HANDLE_VALUE;
+    }
+    return s_pfnCreateFile(szWide, dwAccess, dwShare, nullptr, dwCreation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 int CFileException::CauseFromOsError(LONG lOsError)
 {
     switch (lOsError)
@@ -54,7 +98,10 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
     }
     const DWORD dwCreation = (nOpenFlags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
 
-    m_hFile = ::CreateFileA(pszFileName, dwAccess, dwShare, nullptr, dwCreation, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (pszFileName != nullptr && pszFileName[0] == WIDE_PATH_MARK)
+        m_hFile = CreateMarkedFile(pszFileName, dwAccess, dwShare, dwCreation);
+    else
+        m_hFile = ::CreateFileA(pszFileName, dwAccess, dwShare, nullptr, dwCreation, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_hFile == INVALID_HANDLE_VALUE)
     {
         if (pError != nullptr)

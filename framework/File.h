@@ -5,6 +5,14 @@
 #include "Object.h"
 #include "String.h"
 
+// A path is ANSI text or, where the system's code page cannot hold it, this
+// mark and its UTF-8 text: a control character, which no Windows path holds.
+const char WIDE_PATH_MARK = '\x01';
+
+// The marked path of a wide path of fewer than MAX_PATH characters (what
+// the file functions open); empty for a longer or an empty one.
+CString MarkedPath(LPCWSTR pszWidePath);
+
 class CFileException
 {
 public:
@@ -35,6 +43,7 @@ public:
     CFile(LPCSTR pszFileName, UINT nOpenFlags); // throws CFileException
     ~CFile() override;
 
+    // A marked path opens with the wide function, where the system has one.
     BOOL Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
     void Close();
 

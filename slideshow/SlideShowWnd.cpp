@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <cwchar>
 
 #include "../image/SECDib.h"
 #include "DisplayImage.h"
+#include "File.h"
 #include "SystemProc.h"
 
 static const char INI_FILE[] = "Vistel.ini"; // in the Windows directory
@@ -232,11 +234,25 @@ static void AddPicture(CCollection& images, LPCSTR pszFolder, LPCSTR pszName)
     images.Add(pPath);
 }
 
-// Lists with the wide search, which sees each name as it is: a name outside
-// the system's code page is listed under its short alias, which the ANSI
-// file functions open; one without an alias (a volume that makes none) is
-// left out, since it could not be opened. FALSE where the system has no wide
-// search (Windows 95, 98 and Me export it as a stub that always fails).
+// A name the code page cannot hold is listed by its marked path: the wide
+// folder and name, left out when no path can name them (too long a path).
+static void AddWidePicture(CCollection& images, LPCWSTR pszFolder, LPCWSTR pszName)
+{
+    WCHAR szPath[MAX_PATH];
+    const size_t cchFolder = std::wcslen(pszFolder), cchName = std::wcslen(pszName);
+    if (cchFolder + cchName >= MAX_PATH)
+        return;
+    std::wmemcpy(szPath, pszFolder, cchFolder);
+    std::wmemcpy(szPath + cchFolder, pszName, cchName + 1);
+    const CString strPath = MarkedPath(szPath);
+    if (!strPath.IsEmpty())
+        images.Add(new CString(strPath));
+}
+
+// Lists with the wide search, which sees each name as it is: a name in the
+// system's code page is listed as ANSI text, any other by its marked path.
+// FALSE where the system has no wide search (Windows 95, 98 and Me export
+// it as a stub that always fails).
 static BOOL ScanFolderWide(CCollection& images, LPCSTR pszFolder, LPCSTR pszSpec, LPCSTR pszPattern)
 {
     typedef HANDLE(WINAPI * FINDFIRSTFILEWPROC)(LPCWSTR, LPWIN32_FIND_DATAW);
@@ -244,8 +260,9 @@ static BOOL ScanFolderWide(CCollection& images, LPCSTR pszFolder, LPCSTR pszSpec
     static const HMODULE s_hKernel = ::GetModuleHandleA("kernel32.dll");
     static const FINDFIRSTFILEWPROC s_pfnFindFirst = GetProcAddressAs<FINDFIRSTFILEWPROC>(s_hKernel, "FindFirstFileW");
     static const FINDNEXTFILEWPROC s_pfnFindNext = GetProcAddressAs<FINDNEXTFILEWPROC>(s_hKernel, "FindNextFileW");
-    WCHAR szSpec[MAX_PATH];
+    WCHAR szFolder[MAX_PATH], szSpec[MAX_PATH];
     if (s_pfnFindFirst == nullptr || s_pfnFindNext == nullptr ||
+        ::MultiByteToWideChar(CP_ACP, 0, pszFolder, -1, szFolder, MAX_PATH) == 0 ||
         ::MultiByteToWideChar(CP_ACP, 0, pszSpec, -1, szSpec, MAX_PATH) == 0)
         return FALSE;
     WIN32_FIND_DATAW entry;
@@ -257,8 +274,10 @@ static BOOL ScanFolderWide(CCollection& images, LPCSTR pszFolder, LPCSTR pszSpec
         CString strName;
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !HasPatternExtension(entry.cFileName, pszPattern))
             continue;
-        if (AnsiFileName(entry.cFileName, strName) || AnsiFileName(entry.cAlternateFileName, strName))
+        if (AnsiFileName(entry.cFileName, strName))
             AddPicture(images, pszFolder, strName);
+        else
+            AddWidePicture(images, szFolder, entry.cFileName);
     } while (s_pfnFindNext(hSearch, &entry));
     ::FindClose(hSearch);
     return TRUE;

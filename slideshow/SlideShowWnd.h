@@ -35,7 +35,8 @@ public:
     // Rebuilds the list from the picture folder, pattern by pattern.
     void ListPictures();
     // Appends the full path of every file of pszFolder whose extension is
-    // that of pszPattern ("*.ext").
+    // that of pszPattern ("*.ext"): a marked path (File.h) for a name the
+    // code page cannot hold, where the system has the wide search.
     void ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern);
     // The slot of the next picture to show, -1 when the list is empty;
     // advances the sequence.

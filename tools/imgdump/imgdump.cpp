@@ -135,27 +135,16 @@ static int DumpPicture(const char* pszPicture, const char* pszOut, const SIZE* p
     return EXIT_PICTURE;
 }
 
-// A path of the list as the ANSI file functions name it. The list is UTF-8
+// A path of the list as the file functions here take it. The list is UTF-8
 // (a line that is not is taken in the system's code page, as it is): a path
-// the code page lacks characters for becomes its short form, which an
-// output file gets by being made first under its own name.
-static CString ListedPath(const char* pszListed, BOOL bOutput)
+// the code page lacks characters for becomes its marked path.
+static CString ListedPath(const char* pszListed)
 {
-    WCHAR szWide[MAX_PATH], szShort[MAX_PATH];
+    WCHAR szWide[MAX_PATH];
     CString strPath(pszListed);
-    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, pszListed, -1, szWide, MAX_PATH) == 0 ||
-        AnsiFileName(szWide, strPath))
-        return strPath;
-    if (bOutput)
-    {
-        const HANDLE hFile =
-            ::CreateFileW(szWide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile != INVALID_HANDLE_VALUE)
-            ::CloseHandle(hFile);
-    }
-    const DWORD cch = ::GetShortPathNameW(szWide, szShort, MAX_PATH);
-    if (cch == 0 || cch >= MAX_PATH || !AnsiFileName(szShort, strPath))
-        strPath = pszListed; // fails to open, as a name that cannot be reached
+    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, pszListed, -1, szWide, MAX_PATH) != 0 &&
+        !AnsiFileName(szWide, strPath))
+        strPath = MarkedPath(szWide);
     return strPath;
 }
 
@@ -187,7 +176,7 @@ static int DumpList(const char* pszList, const SIZE* pBox)
             pEntryBox = ParseBox(pszBox + 1, &box) ? &box : nullptr;
         }
         char szLine[128];
-        const int nCode = DumpPicture(ListedPath(szEntry, FALSE), ListedPath(pszTab + 1, TRUE), pEntryBox, szLine);
+        const int nCode = DumpPicture(ListedPath(szEntry), ListedPath(pszTab + 1), pEntryBox, szLine);
         std::printf("%d %s\n", nCode, szLine);
         std::fflush(stdout);
     }

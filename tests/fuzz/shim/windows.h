@@ -133,6 +133,15 @@ inline UINT GetTempFileNameA(LPCSTR pszPath, LPCSTR pszPrefix, UINT, LPSTR pszTe
     return UINT(std::snprintf(pszTempFile, MAX_PATH, "%s%s%u.tmp", pszPath, pszPrefix, ++uNext) > 0);
 }
 
+// No wide file functions: a marked path fails to open, as on Windows 95.
+typedef void* HMODULE; typedef wchar_t WCHAR; typedef const WCHAR* LPCWSTR; typedef void* LPSECURITY_ATTRIBUTES;
+#define WINAPI
+constexpr UINT CP_UTF8 = 65001;
+inline HMODULE GetModuleHandleA(LPCSTR) { return nullptr; }
+inline void (*GetProcAddress(HMODULE, LPCSTR))() { return nullptr; }
+inline int MultiByteToWideChar(UINT, DWORD, LPCSTR, int, WCHAR*, int) { return 0; }
+inline int WideCharToMultiByte(UINT, DWORD, LPCWSTR, int, LPSTR, int, LPCSTR, BOOL*) { return 0; }
+
 inline HDC GetDC(HANDLE) { return &shim::screen; }
 inline int ReleaseDC(HANDLE, HDC) { return 1; }
 inline int GetDeviceCaps(HDC, int nIndex) { return nIndex == BITSPIXEL ? shim::nScreenDepth : 1; }
