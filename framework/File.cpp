@@ -86,6 +86,10 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
 
     DWORD dwAccess = GENERIC_READ;
     DWORD dwShare = FILE_SHARE_READ | FILE_SHARE_DELETE; // readers never lock others out
+    // Windows 95, 98 and Me refuse the delete share as an invalid parameter.
+    static const BOOL s_bWin9x = IsWindows9x();
+    if (s_bWin9x)
+        dwShare = FILE_SHARE_READ;
     if ((nOpenFlags & 3) == modeWrite)
     {
         dwAccess = GENERIC_WRITE;

@@ -6,6 +6,15 @@
 
 #include <windows.h>
 
+// Windows 95, 98 and Me, whose functions refuse some of the flags and
+// parameters that later versions take.
+inline BOOL IsWindows9x()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    return ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
 template <class PFN>
 PFN GetProcAddressAs(HMODULE hModule, LPCSTR pszName)
 {

@@ -173,9 +173,7 @@ static int DispatchMode(LPCSTR psz)
 int RunSaverCommand(HINSTANCE hInstance, LPSTR pszArgs)
 {
     g_hSaverInstance = hInstance;
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    g_bWin9x = ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    g_bWin9x = IsWindows9x();
 
     s_pfnPreviousFilter = ::SetUnhandledExceptionFilter(SaverExceptionFilter);
     PVOID hFaultHandler = AddFaultHandler();

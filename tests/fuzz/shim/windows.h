@@ -141,6 +141,9 @@ inline HMODULE GetModuleHandleA(LPCSTR) { return nullptr; }
 inline void (*GetProcAddress(HMODULE, LPCSTR))() { return nullptr; }
 inline int MultiByteToWideChar(UINT, DWORD, LPCSTR, int, WCHAR*, int) { return 0; }
 inline int WideCharToMultiByte(UINT, DWORD, LPCWSTR, int, LPSTR, int, LPCSTR, BOOL*) { return 0; }
+struct OSVERSIONINFOA { DWORD dwOSVersionInfoSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformId; };
+constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+inline BOOL GetVersionExA(OSVERSIONINFOA*) { return FALSE; }
 
 inline HDC GetDC(HANDLE) { return &shim::screen; }
 inline int ReleaseDC(HANDLE, HDC) { return 1; }
