@@ -8,8 +8,9 @@ import subprocess
 import time
 import unittest
 
-from harness import (BUILD, FAST, SETTLE, Host, SaverTestCase, Screen, info, magick_rgb, make_case_file,
-                     picture_cases, probe, reference_rgb, remove_settings, wait_until, wine, write_settings, xdo)
+from harness import (BUILD, FAST, SAVER, SETTLE, Host, SaverTestCase, Screen, info, magick_rgb, make_case_file,
+                     picture_cases, probe, reference_rgb, remove_settings, wait_until, winpath, wine, write_settings,
+                     xdo)
 
 BACKGROUND, BLACK, RED, GREEN, YELLOW = (0, 128, 255), (0, 0, 0), (255, 0, 0), (0, 255, 0), (255, 255, 0)
 # The saver lists a folder by extension, in this order.
@@ -101,6 +102,8 @@ class SlideShow(SaverTestCase):
         self.addCleanup(wine, "reg", "delete", desktop, "/v", "LogPixels", "/f")
         self.picture("a.bmp", RED, 400, 300)
         saver = self.show()
+        # Wine makes every program per-monitor aware; Windows reads the awareness from the manifest.
+        self.assertEqual(probe("dpi", winpath(SAVER)), ["PerMonitorV2, PerMonitor", "true"])
         self.assertEqual(info(saver.hwnd)["rect"], "0 0 800 600")
         self.screen_when(lambda s: self.drawn(s, 200, 150, 400, 300, RED))
         xdo("key", "a")

@@ -157,6 +157,31 @@ static const struct { const char* pszName; int nMinArgs, nMaxArgs; int (*pRun)(i
           wc.cbSize = sizeof(wc);
           GetClassNameA(Hwnd(argv[0]), szClass, sizeof(szClass));
           return Print(GetClassWord(Hwnd(argv[0]), GCW_ATOM) != GetClassInfoExA(nullptr, szClass, &wc)); } },
+    { "dpi", 1, 1, [](int, char** argv) {   // FILE: its manifest's dpiAwareness and dpiAware, as the system reads them
+          WCHAR szPath[MAX_PATH];
+          ACTCTXW actctx = {};
+          actctx.cbSize = sizeof(actctx);
+          actctx.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+          actctx.lpSource = szPath;
+          actctx.lpResourceName = MAKEINTRESOURCEW(1);
+          MultiByteToWideChar(CP_ACP, 0, argv[0], -1, szPath, MAX_PATH);
+          typedef BOOL(WINAPI * QUERYPROC)(DWORD, HANDLE, PCWSTR, PCWSTR, PWSTR, SIZE_T, SIZE_T*);
+          const QUERYPROC pfnQuery = reinterpret_cast<QUERYPROC>(reinterpret_cast<void (*)()>(
+              GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW"))); // Windows 7 and later
+          const HANDLE hActCtx = CreateActCtxW(&actctx);
+          if (pfnQuery == nullptr || hActCtx == INVALID_HANDLE_VALUE)
+              return 1;
+          static const LPCWSTR SETTINGS[][2] = {
+              { L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness" },
+              { L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware" } };
+          for (const auto& setting : SETTINGS)
+          {
+              WCHAR szValue[128] = L"-";
+              pfnQuery(0, hActCtx, setting[0], setting[1], szValue, 128, nullptr);
+              std::printf("%ls\n", szValue);
+          }
+          ReleaseActCtx(hActCtx);
+          return 0; } },
     { "front", 1, 1, [](int, char** argv) { return SetForegroundWindow(Hwnd(argv[0])) ? 0 : 1; } },
     // Stays until killed: Wine ends its desktop a second after the last program, a restart savers must not race.
     { "hold", 0, 0, [](int, char**) { GetDesktopWindow(); Sleep(INFINITE); return 0; } },
