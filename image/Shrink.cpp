@@ -110,8 +110,8 @@ DWORD RowAverager::WorkBytes(DWORD dwInWidth, DWORD dwInHeight, DWORD dwOutWidth
     if (dwOutWidth == 0 || dwOutHeight == 0 || dwOutWidth > dwInWidth || dwOutHeight > dwInHeight ||
         dwOutWidth > MAX_SHRUNK_SIDE || dwOutHeight > MAX_SHRUNK_SIDE || (nChannels != 3 && nChannels != 4))
         return 0;
-    // No overflow below: the output sides are small, and so are the spans'
-    // blocks of sources the caller could hold.
+    // The output sides are below 65536, so cValues cannot overflow; the
+    // sums of the block sizes are checked.
     const DWORD cValues = dwOutWidth * nChannels;
     DWORD cbColumns = 0, cbRows = 0;
     if (!MultiplySize(dwInWidth, sizeof(ShrinkSpan), &cbColumns) ||

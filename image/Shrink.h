@@ -34,7 +34,7 @@ private:
     DWORD m_dwWeightedColumns, m_dwInHeight, m_nChannels, m_cValues, m_dwNextRow, m_cbOutRow;
     ShrinkSpan* m_pColumns;
     ShrinkSpan* m_pRows;
-    DWORD* m_pAcross; // one source row summed across, 8 bits of fraction
+    DWORD* m_pAcross; // one source row summed across, 16 bits of fraction
     DWORD* m_pDown;   // the output row being gathered
     BYTE* m_pOut;
 };
