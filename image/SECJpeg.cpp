@@ -207,11 +207,10 @@ SIZE SECJpeg::AveragedSize(const jpeg_decompress_struct& cinfo, BOOL bColor, BOO
     return size;
 }
 
-BOOL SECJpeg::AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo, const SIZE& sizeAveraged)
+BOOL SECJpeg::AllocateBitmapFromHeader(const jpeg_decompress_struct& cinfo, const SIZE& sizeAveraged)
 {
     // The size the decoder delivers at the scale chosen, or the size its
     // rows are averaged down to.
-    jpeg_calc_output_dimensions(&cinfo);
     m_dwPixelsWide = sizeAveraged.cx != 0 ? static_cast<DWORD>(sizeAveraged.cx) : cinfo.output_width;
     m_dwPixelsHigh = sizeAveraged.cy != 0 ? static_cast<DWORD>(sizeAveraged.cy) : cinfo.output_height;
     if (m_dwPixelsWide == 0 || m_dwPixelsHigh == 0 || m_dwPixelsWide > 0x7FFFFFFF || m_dwPixelsHigh > 0x7FFFFFFF)

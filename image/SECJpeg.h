@@ -47,11 +47,12 @@ public:
     // Reads the JPEG file from its current position.
     BOOL DecodeFromFile(CFile* pFile) override;
 
-    // Sizes the picture from the header the decoder has read, at the scale
-    // set in cinfo (or as sizeAveraged, when not 0 x 0), and allocates the
-    // header block (with its colour table) and the pixel block for packed
-    // rows; FALSE when the picture is too large or the memory cannot be had.
-    BOOL AllocateBitmapFromHeader(jpeg_decompress_struct& cinfo, const SIZE& sizeAveraged);
+    // Sizes the picture as the decoder's output size in cinfo (computed by
+    // jpeg_calc_output_dimensions at the scale chosen), or as sizeAveraged
+    // when not 0 x 0, and allocates the header block (with its colour table)
+    // and the pixel block for packed rows; FALSE when the picture is too
+    // large or the memory cannot be had.
+    BOOL AllocateBitmapFromHeader(const jpeg_decompress_struct& cinfo, const SIZE& sizeAveraged);
 
     DWORD m_dwBitsSize;   // bytes of the pixel block of the current read
     BOOL m_bReduceColors; // reduce colour files to a palette on a palette screen
