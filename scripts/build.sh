@@ -6,12 +6,17 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/fetch-libjpeg.sh"
+"$root/scripts/build-runtime.sh"
 
+# A build tree whose toolchain (or run-time code) changed is built anew.
 configure() { # build-dir toolchain extra-args...
     dir=$1 toolchain=$2
     shift 2
+    sum=$(cat "$root/cmake/$toolchain" "$root/build/runtime-i486/.vistel-complete" | cksum)
+    [ "$(cat "$root/$dir/.vistel-toolchain" 2>/dev/null)" = "$sum" ] || rm -rf "${root:?}/$dir"
     if [ ! -f "$root/$dir/CMakeCache.txt" ]; then
         cmake -S "$root" -B "$root/$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" "$@" >/dev/null
+        echo "$sum" >"$root/$dir/.vistel-toolchain"
     fi
 }
 configure build/win32 mingw-i686.cmake

@@ -4,8 +4,8 @@
 set -eu
 
 PACKAGES="
-    make cmake nasm dpkg-dev
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64
+    make cmake nasm dpkg-dev bzip2 xz-utils
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 libgmp-dev libmpfr-dev libmpc-dev
     wine64
     xvfb xdotool x11-apps x11-xkb-utils imagemagick libjpeg-turbo-progs
     python3 nsis
