@@ -174,6 +174,8 @@ int RunSaverCommand(HINSTANCE hInstance, LPSTR pszArgs)
 {
     g_hSaverInstance = hInstance;
     g_bWin9x = IsWindows9x();
+    if (g_bWin9x)
+        KeepSimdToSavedRegisters();
 
     s_pfnPreviousFilter = ::SetUnhandledExceptionFilter(SaverExceptionFilter);
     PVOID hFaultHandler = AddFaultHandler();

@@ -25,6 +25,15 @@ int RunSaverCommand(HINSTANCE hInstance, LPSTR pszArgs);
 HWND ParseWindowHandle(LPCSTR psz);
 int RunConfigDialog(HWND hOwner);
 
+// ---- What the system lets the program run (Processor.cpp) ----
+// Calls pfnProbe, a routine of one instruction and a return, under an
+// exception filter; FALSE when that instruction faulted as unknown.
+BOOL InstructionRuns(void (*pfnProbe)());
+// The SSE instruction that the check at start tries (xorps xmm0, xmm0).
+extern "C" void TrySseInstruction();
+// Windows 95, 98 and Me: keeps the JPEG decoder to MMX where SSE faults.
+void KeepSimdToSavedRegisters();
+
 // ---- Saver window, message loop and input rules (SaverWindow.cpp) ----
 extern BOOL g_bPreview;
 extern BOOL g_bClosing;

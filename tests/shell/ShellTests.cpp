@@ -81,3 +81,14 @@ TEST_CASE("Window handles are decimal and wrap modulo 2^32")
     for (const auto& c : cases)
         CHECK_MESSAGE(ParseWindowHandle(c.first) == reinterpret_cast<HWND>(c.second), c.first);
 }
+
+// ud2: unknown to every processor, as SSE is to one whose system does not save its registers.
+asm(".text\n.globl TryUnknownInstruction\nTryUnknownInstruction:\n.byte 0x0f, 0x0b\nret\n");
+extern "C" void TryUnknownInstruction();
+
+TEST_CASE("The SSE check runs its instruction where the system allows it and survives one that faults")
+{
+    CHECK(InstructionRuns(TrySseInstruction));
+    CHECK_FALSE(InstructionRuns(TryUnknownInstruction));
+    CHECK(InstructionRuns(TrySseInstruction)); // the filter is gone again and the check repeatable
+}
