@@ -313,22 +313,33 @@ void CSlideShowWnd::ScanFolder(LPCSTR pszFolder, LPCSTR pszPattern)
     ::FindClose(hSearch);
 }
 
+// An index below nCount, each with the same chance, from the C library's
+// generator. Windows' rand() has only 15 bits (0 to 32767): draws are put
+// together until they cover the count, and a number at or beyond the last
+// whole multiple of the count is drawn again, so that no index comes up
+// more often than another.
+static int RandomIndex(int nCount)
+{
+    const unsigned long long RANGE = static_cast<unsigned long long>(RAND_MAX) + 1;
+    for (;;)
+    {
+        unsigned long long llValue = 0, llSpan = 1;
+        while (llSpan < static_cast<unsigned long long>(nCount))
+        {
+            llValue = llValue * RANGE + static_cast<unsigned long long>(std::rand());
+            llSpan *= RANGE;
+        }
+        if (llValue < llSpan - llSpan % static_cast<unsigned long long>(nCount))
+            return static_cast<int>(llValue % static_cast<unsigned long long>(nCount));
+    }
+}
+
 int CSlideShowWnd::PickNextPicture()
 {
     const int nCount = m_images.m_nCount;
     if (nCount == 0)
         return -1;
-    int nIndex;
-    if (!m_bRandom)
-        nIndex = m_nSequence % nCount;
-    else
-    {
-        nIndex = std::rand() % nCount;
-        if (nIndex < 0)
-            nIndex = 0;
-        else if (nIndex >= nCount)
-            nIndex = nCount - 1;
-    }
+    const int nIndex = m_bRandom ? RandomIndex(nCount) : m_nSequence % nCount;
     if (++m_nSequence >= nCount)
         m_nSequence = 0;
     return nIndex;
