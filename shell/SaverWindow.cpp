@@ -226,6 +226,27 @@ BOOL SaverEndingInputWaiting()
     return (dwQueued & QS_MOUSEMOVE) != 0 && CursorBeyondThreshold(&pt);
 }
 
+// A power event that means the machine is going to sleep or has woken.
+// Power-status, battery-low and power-setting changes, which a laptop on
+// battery sends every few minutes, and cancelled sleeps leave the show on.
+static BOOL IsSleepOrWake(WPARAM wEvent)
+{
+    switch (wEvent)
+    {
+    case PBT_APMQUERYSUSPEND:
+    case PBT_APMQUERYSTANDBY:
+    case PBT_APMSUSPEND:
+    case PBT_APMSTANDBY:
+    case PBT_APMRESUMECRITICAL:
+    case PBT_APMRESUMESUSPEND:
+    case PBT_APMRESUMESTANDBY:
+    case PBT_APMRESUMEAUTOMATIC:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
 // The closing rules of the full-screen saver, for input and system events.
 // Returns TRUE when the message is settled with *pResult.
 static BOOL ApplyClosingRules(HWND hWnd, UINT message, WPARAM wParam, LRESULT* pResult)
@@ -271,6 +292,9 @@ static BOOL ApplyClosingRules(HWND hWnd, UINT message, WPARAM wParam, LRESULT* p
             PostClose(hWnd);
         break;
     case WM_POWERBROADCAST:
+        if (IsSleepOrWake(wParam))
+            PostClose(hWnd);
+        break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_LBUTTONDOWN:
