@@ -11,6 +11,7 @@ PACKAGES="
     python3 nsis
     doctest-dev libstb-dev
     clang libclang-rt-14-dev llvm
+    gcc-multilib g++-multilib qemu-user-static
 "
 
 missing=""

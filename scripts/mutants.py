@@ -4,7 +4,8 @@ the test suite notices.
 
 Each mutant of scripts/mutants.tsv replaces one piece of text of one product
 file (the text must occur exactly once). For each mutant the file is changed
-in place, build/win64 and build/host (the sanitizer build) are rebuilt
+in place, build/win64 and the host builds of the picture readers
+(build/host, the sanitizer build, and build/host32 and build/host64) are rebuilt
 incrementally, and the CTest tests of build/win64 run
 one at a time, fastest first, until one fails. The original file is always
 put back: on success, on failure, on Ctrl-C and on SIGTERM, and a copy kept
@@ -36,7 +37,7 @@ PENDING = os.path.join(WORK, "pending")
 LOGS = os.path.join(WORK, "logs")
 TIMINGS = os.path.join(WORK, "timings.tsv")
 WIN64 = os.path.join(ROOT, "build", "win64")
-HOST = os.path.join(ROOT, "build", "host")
+HOSTS = [os.path.join(ROOT, "build", tree) for tree in ("host", "host32", "host64")]
 
 RESULT_COLUMNS = ["id", "verdict", "caught_by", "build_s", "test_s", "description"]
 
@@ -153,11 +154,11 @@ def test_build_targets():
 
 def build(log):
     """Incremental builds of what the tests run; True when they succeed.
-    The sanitizer build is brought up to date for every mutant, not only for
-    those in its files: it must also lose the mutant before."""
+    The host builds are brought up to date for every mutant, not only for
+    those in their files: they must also lose the mutant before."""
     if run_logged(["cmake", "--build", WIN64, "-j", "2", "--target", *test_build_targets()], log) != 0:
         return False
-    return run_logged(["cmake", "--build", HOST, "-j", "2"], log) == 0
+    return all(run_logged(["cmake", "--build", host, "-j", "2"], log) == 0 for host in HOSTS)
 
 
 def first_error(log):
@@ -457,8 +458,9 @@ def main():
         # Leave the build as the unchanged sources make it.
         print("mutants: rebuilding the unchanged sources", flush=True)
         subprocess.run(["cmake", "--build", WIN64, "-j", "2"], cwd=ROOT, stdout=subprocess.DEVNULL)
-        if os.path.exists(os.path.join(HOST, "CMakeCache.txt")):
-            subprocess.run(["cmake", "--build", HOST, "-j", "2"], cwd=ROOT, stdout=subprocess.DEVNULL)
+        for host in HOSTS:
+            if os.path.exists(os.path.join(host, "CMakeCache.txt")):
+                subprocess.run(["cmake", "--build", host, "-j", "2"], cwd=ROOT, stdout=subprocess.DEVNULL)
 
     counted = [r for r in rows if r["verdict"] in ("caught", "survived")]
     caught = [r for r in counted if r["verdict"] == "caught"]

@@ -437,3 +437,10 @@ if __name__ == "__main__" and sys.argv[1:2] == ["seeds"]:
                 data = f.read()
             with open(os.path.join(sys.argv[2], "Exif", case.name), "wb") as f:
                 f.write(data[6:4 + struct.unpack_from(">H", data, 4)[0]])
+
+if __name__ == "__main__" and sys.argv[1:2] == ["pictures"]:
+    # harness.py pictures DIR: every row, in DIR/24 or DIR/8 by its screen, and the fuzzers' inputs in DIR/fuzz.
+    for case in picture_cases():
+        make_case_file(case, os.path.join(sys.argv[2], case.screen.split()[0]))
+    os.makedirs(os.path.join(sys.argv[2], "fuzz"))
+    list(fuzz_regressions(os.path.join(sys.argv[2], "fuzz")))

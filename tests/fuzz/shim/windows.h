@@ -53,8 +53,10 @@ inline void Touch(const void* p, size_t cb)
 template <class T> T Fail(DWORD dwError, T result) { dwLastError = dwError; return result; }
 // A block's size sits in the 16 bytes before it. Larger blocks fail as on a
 // machine short of memory: a header that claims a huge picture costs no time
-// (and the decoder's spill file stays small).
-constexpr size_t MAX_BLOCK = 256u << 10, HEADER = 16;
+// (and the decoder's spill file stays small). A program that loads whole
+// photos raises the limit.
+inline size_t cbMaxBlock = 256u << 10;
+constexpr size_t HEADER = 16;
 // Files live in memory: a reader may read on at its end many thousand times,
 // which as system calls would cost most of the time.
 inline std::map<std::string, std::string> files;
@@ -67,7 +69,7 @@ inline void SetLastError(DWORD dwError) { shim::dwLastError = dwError; }
 
 inline HGLOBAL GlobalAlloc(UINT, size_t cb)
 {
-    size_t* p = cb <= shim::MAX_BLOCK ? static_cast<size_t*>(std::calloc(1, shim::HEADER + cb)) : nullptr;
+    size_t* p = cb <= shim::cbMaxBlock ? static_cast<size_t*>(std::calloc(1, shim::HEADER + cb)) : nullptr;
     return p != nullptr ? (*p = cb, p) : nullptr;
 }
 inline void* GlobalLock(HGLOBAL h) { return h != nullptr ? static_cast<BYTE*>(h) + shim::HEADER : nullptr; }
