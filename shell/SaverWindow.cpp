@@ -26,6 +26,18 @@ static HIMC s_hPrevImc;
 // the reference point, counted as horizontal plus vertical distance.
 static const LONG MOUSE_THRESHOLD = 4;
 
+// The input that ends the full-screen saver: a key or a mouse button going
+// down. A mouse move ends it too, beyond the threshold.
+static const UINT ENDING_INPUT[] = { WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN };
+
+static BOOL IsEndingInput(UINT message)
+{
+    for (const UINT ending : ENDING_INPUT)
+        if (message == ending)
+            return TRUE;
+    return FALSE;
+}
+
 static BOOL RegisterSaverClass()
 {
     WNDCLASSA wc = {};
@@ -161,15 +173,6 @@ LRESULT CALLBACK SaverWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM 
         // Every tick gives the rest of its time slice to other programs, as a background saver should.
         ::Sleep(0);
         break;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        if (g_bClosing)
-            return ::DefWindowProcA(hWnd, message, wParam, lParam);
-        break;
     case WM_HELP:
     case WM_CONTEXTMENU:
         if (g_bPreview)
@@ -179,6 +182,11 @@ LRESULT CALLBACK SaverWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM 
         // A renewed start request and the window-switching commands do nothing.
         if (!g_bPreview && (wParam == SC_NEXTWINDOW || wParam == SC_PREVWINDOW || wParam == SC_SCREENSAVE))
             return 0;
+        break;
+    default:
+        // Once closing, the input that would end the saver goes nowhere else.
+        if (g_bClosing && (IsEndingInput(message) || message == WM_MOUSEMOVE))
+            return ::DefWindowProcA(hWnd, message, wParam, lParam);
         break;
     }
     return ForwardToSaverWnd(hWnd, message, wParam, lParam);
@@ -215,10 +223,8 @@ BOOL SaverEndingInputWaiting()
     const DWORD dwQueued = HIWORD(::GetQueueStatus(QS_KEY | QS_MOUSEBUTTON | QS_MOUSEMOVE));
     if (dwQueued & (QS_KEY | QS_MOUSEBUTTON))
     {
-        static const UINT ENDING_MESSAGES[] = { WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN,
-                                                WM_MBUTTONDOWN };
         MSG msg;
-        for (const UINT message : ENDING_MESSAGES)
+        for (const UINT message : ENDING_INPUT)
             if (::PeekMessageA(&msg, nullptr, message, message, PM_NOREMOVE | PM_NOYIELD))
                 return TRUE;
     }
@@ -295,15 +301,12 @@ static BOOL ApplyClosingRules(HWND hWnd, UINT message, WPARAM wParam, LRESULT* p
         if (IsSleepOrWake(wParam))
             PostClose(hWnd);
         break;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        PostClose(hWnd);
-        break;
     case WM_MOUSEMOVE:
         ApplyMouseMoveRule(hWnd);
+        break;
+    default:
+        if (IsEndingInput(message))
+            PostClose(hWnd);
         break;
     }
     return FALSE;
