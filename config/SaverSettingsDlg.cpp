@@ -15,8 +15,8 @@ static const char MAIL_ADDRESS[] = "mailto:vistel@corvane.example";
 
 static const char BROWSE_TITLE[] = "Select a Directory";
 
-// The settings live in the program's one window object, a CSlideShowWnd.
-static CSlideShowWnd* Settings()
+// The program's one window object, which holds the settings.
+static CSlideShowWnd* SlideShowWnd()
 {
     return static_cast<CSlideShowWnd*>(g_pSaverWnd);
 }
@@ -59,26 +59,26 @@ void CSaverSettingsDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_HOMELINK, m_homeLink);
     DDX_Control(pDX, IDC_MAILLINK, m_mailLink);
 
-    CSlideShowWnd* pSettings = Settings();
-    if (pSettings == nullptr)
+    CSlideShowWnd* pShow = SlideShowWnd();
+    if (pShow == nullptr)
         return;
 
     if (!pDX->m_bSaveAndValidate)
     {
         // What is on disk now.
-        pSettings->LoadSettings();
+        pShow->LoadSettings();
         ::SendDlgItemMessageA(m_hWnd, IDC_SPEEDSPIN, UDM_SETRANGE, 0, MAKELPARAM(MAX_SPEED_POSITION, 0));
-        ::SendDlgItemMessageA(m_hWnd, IDC_SPEEDSPIN, UDM_SETPOS, 0, LOWORD(pSettings->GetSpeed()));
-        UpdateSpeedText(pSettings->GetSpeed());
-        ::SendDlgItemMessageA(m_hWnd, IDC_RANDOM, BM_SETCHECK, static_cast<WPARAM>(pSettings->GetRandom()), 0);
-        ::SetDlgItemTextA(m_hWnd, IDC_IMAGEPATH, pSettings->GetImagePath());
+        ::SendDlgItemMessageA(m_hWnd, IDC_SPEEDSPIN, UDM_SETPOS, 0, LOWORD(pShow->GetSpeed()));
+        UpdateSpeedText(pShow->GetSpeed());
+        ::SendDlgItemMessageA(m_hWnd, IDC_RANDOM, BM_SETCHECK, static_cast<WPARAM>(pShow->GetRandom()), 0);
+        ::SetDlgItemTextA(m_hWnd, IDC_IMAGEPATH, pShow->GetImagePath());
     }
     else
     {
         // The spin control has no buddy: its position is the low word, the
         // high word an error flag.
-        pSettings->SetSpeed(LOWORD(::SendDlgItemMessageA(m_hWnd, IDC_SPEEDSPIN, UDM_GETPOS, 0, 0)));
-        pSettings->SetRandom(static_cast<int>(::SendDlgItemMessageA(m_hWnd, IDC_RANDOM, BM_GETCHECK, 0, 0)));
+        pShow->SetSpeed(LOWORD(::SendDlgItemMessageA(m_hWnd, IDC_SPEEDSPIN, UDM_GETPOS, 0, 0)));
+        pShow->SetRandom(static_cast<int>(::SendDlgItemMessageA(m_hWnd, IDC_RANDOM, BM_GETCHECK, 0, 0)));
         // The folder as typed: it is neither checked nor given a backslash.
         const HWND hEdit = ::GetDlgItem(m_hWnd, IDC_IMAGEPATH);
         CString strImagePath;
@@ -86,8 +86,8 @@ void CSaverSettingsDlg::DoDataExchange(CDataExchange* pDX)
         LPSTR psz = strImagePath.GetBuffer(nLength);
         ::GetWindowTextA(hEdit, psz, nLength + 1);
         strImagePath.ReleaseBuffer();
-        pSettings->SetImagePath(strImagePath);
-        pSettings->SaveSettings();
+        pShow->SetImagePath(strImagePath);
+        pShow->SaveSettings();
     }
 }
 
@@ -97,39 +97,40 @@ void CSaverSettingsDlg::OnOK()
         return;
     // Settings that reached no file would be lost with the dialog: it stays
     // open, and says where they could not go and why.
-    CSlideShowWnd* pSettings = Settings();
-    if (pSettings == nullptr || pSettings->m_dwSaveError == ERROR_SUCCESS)
+    CSlideShowWnd* pShow = SlideShowWnd();
+    if (pShow == nullptr || pShow->m_dwSaveError == ERROR_SUCCESS)
     {
         EndDialog(IDOK);
         return;
     }
     char szReason[512];
     DWORD cchReason = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                       pSettings->m_dwSaveError, 0, szReason, sizeof(szReason), nullptr);
+                                       pShow->m_dwSaveError, 0, szReason, sizeof(szReason), nullptr);
     while (cchReason > 0 && std::strchr(" \r\n", szReason[cchReason - 1]) != nullptr)
         cchReason--;
     szReason[cchReason] = '\0';
     if (cchReason == 0)
-        std::snprintf(szReason, sizeof(szReason), "Error %lu.", pSettings->m_dwSaveError);
+        std::snprintf(szReason, sizeof(szReason), "Error %lu.", pShow->m_dwSaveError);
     CString strMessage;
-    strMessage.Format("The settings could not be saved in\n\n%s\n\n%s", static_cast<LPCSTR>(pSettings->m_strSaveFile),
+    strMessage.Format("The settings could not be saved in\n\n%s\n\n%s", static_cast<LPCSTR>(pShow->m_strSaveFile),
                       szReason);
     AfxMessageBox(strMessage, MB_ICONEXCLAMATION);
 }
 
-void CSaverSettingsDlg::UpdateSpeedText(int nPos)
+void CSaverSettingsDlg::UpdateSpeedText(int nSpeed)
 {
+    const ULONGLONG llSeconds = CSlideShowWnd::DisplaySeconds(nSpeed);
     CString strText;
-    if (nPos == 0)
+    if (llSeconds == 1)
         strText = "1 Second";
     else
-        strText.Format("%d Seconds", nPos * 5);
+        strText.Format("%lu Seconds", static_cast<unsigned long>(llSeconds));
     ::SetWindowTextA(m_speedText.m_hWnd, strText);
 }
 
 void CSaverSettingsDlg::OnVScroll(UINT, UINT, CWnd*)
 {
-    if (Settings() == nullptr)
+    if (SlideShowWnd() == nullptr)
         return;
     UpdateSpeedText(LOWORD(::SendDlgItemMessageA(m_hWnd, IDC_SPEEDSPIN, UDM_GETPOS, 0, 0)));
 }
@@ -141,12 +142,12 @@ LRESULT CSaverSettingsDlg::OnPassToDefault(WPARAM, LPARAM)
 
 void CSaverSettingsDlg::OnBrowse()
 {
-    CSlideShowWnd* pSettings = Settings();
-    if (pSettings == nullptr)
+    CSlideShowWnd* pShow = SlideShowWnd();
+    if (pShow == nullptr)
         return;
     // Whatever was typed gives way to the stored folder, also when the
     // user cancels the browser.
-    ::SetDlgItemTextA(m_hWnd, IDC_IMAGEPATH, pSettings->GetImagePath());
+    ::SetDlgItemTextA(m_hWnd, IDC_IMAGEPATH, pShow->GetImagePath());
 
     // The browser is modal to the main window, or without one (always so in
     // this mode) to this dialog, which it disables meanwhile.
@@ -175,12 +176,12 @@ void CSaverSettingsDlg::OnBackground()
 {
     // Modal to this dialog; the short form, with the current colour chosen.
     CColorDialog dlg(0, 0, this);
-    if (CSlideShowWnd* pSettings = Settings(); pSettings != nullptr)
+    if (CSlideShowWnd* pShow = SlideShowWnd(); pShow != nullptr)
     {
         dlg.m_cc.Flags = CC_RGBINIT;
-        dlg.m_cc.rgbResult = pSettings->GetBackColor();
+        dlg.m_cc.rgbResult = pShow->GetBackColor();
         // In memory at once; on disk only when the dialog ends with OK.
         if (dlg.DoModal() == IDOK)
-            pSettings->SetBackColor(dlg.GetColor());
+            pShow->SetBackColor(dlg.GetColor());
     }
 }

@@ -18,9 +18,8 @@ public:
     BOOL OnInitDialog() override;
     // Saves the settings and closes, or stays open when they reached no file.
     void OnOK() override;
-    // Shows the display time of a spin position: "1 Second" for 0, else
-    // five seconds a step.
-    void UpdateSpeedText(int nPos);
+    // Shows the display time of a speed setting (a spin position).
+    void UpdateSpeedText(int nSpeed);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

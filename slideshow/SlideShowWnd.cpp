@@ -178,27 +178,6 @@ void CSlideShowWnd::ListPictures()
         ScanFolder(m_strImagePath, pszPattern);
 }
 
-BOOL AnsiFileName(LPCWSTR pszWide, CString& strAnsi)
-{
-    // Room for MAX_PATH characters of two bytes each (the double-byte code
-    // pages); longer names are refused. The way back finds both a default
-    // character and a look-alike: neither turns into the original again.
-    char szAnsi[2 * MAX_PATH];
-    WCHAR szBack[MAX_PATH];
-    if (pszWide[0] == 0 ||
-        ::WideCharToMultiByte(CP_ACP, 0, pszWide, -1, szAnsi, sizeof(szAnsi), nullptr, nullptr) == 0 ||
-        ::MultiByteToWideChar(CP_ACP, 0, szAnsi, -1, szBack, MAX_PATH) == 0)
-        return FALSE;
-    for (int i = 0; szBack[i] == pszWide[i]; i++)
-    {
-        if (pszWide[i] == 0)
-        {
-            strAnsi = szAnsi;
-            return TRUE;
-        }
-    }
-    return FALSE;
-}
 
 // Whether a file name ends in the extension of a "*.ext" pattern, in any
 // letter case. The folder search also matches a pattern against the short
@@ -347,12 +326,15 @@ int CSlideShowWnd::PickNextPicture()
 
 // ---- The show ------------------------------------------------------------
 
-UINT CSlideShowWnd::SlideInterval() const
+// Computed wide, so that no speed overflows.
+ULONGLONG CSlideShowWnd::DisplaySeconds(int nSpeed)
 {
-    // Computed wide, so that no speed overflows; a display time below one
-    // second (a negative speed) becomes one second, and one longer than the
-    // system's longest timer becomes that.
-    const long long llInterval = m_nSpeed <= 0 ? 1000 : static_cast<long long>(m_nSpeed) * 5000;
+    return nSpeed <= 0 ? 1 : static_cast<ULONGLONG>(nSpeed) * 5;
+}
+
+UINT CSlideShowWnd::SlideInterval(int nSpeed)
+{
+    const ULONGLONG llInterval = DisplaySeconds(nSpeed) * 1000;
     return llInterval > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : static_cast<UINT>(llInterval);
 }
 
@@ -362,7 +344,7 @@ UINT_PTR CSlideShowWnd::StartSaver()
         return 0;
     ListPictures();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    return ::SetTimer(m_hWnd, SLIDE_TIMER_ID, SlideInterval(), nullptr);
+    return ::SetTimer(m_hWnd, SLIDE_TIMER_ID, SlideInterval(m_nSpeed), nullptr);
 }
 
 // The tick changes the picture; every paint draws the one on show, so a

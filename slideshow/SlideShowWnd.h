@@ -41,8 +41,11 @@ public:
     // The slot of the next picture to show, -1 when the list is empty;
     // advances the sequence.
     int PickNextPicture();
-    // The timer interval for the display time.
-    UINT SlideInterval() const;
+    // The display time of a speed setting: one second for 0 (or less), else
+    // five seconds a step; and the timer interval for it, never longer than
+    // the system's longest timer.
+    static ULONGLONG DisplaySeconds(int nSpeed);
+    static UINT SlideInterval(int nSpeed);
 
     int m_nSpeed;            // display time in steps of 5 seconds; 0: 1 second
     int m_bRandom;           // nonzero: random order
@@ -76,10 +79,3 @@ void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage);
 // covers, in client coordinates. Monitors outside the window give none.
 // Returns the number of areas written to pAreas (at most nMonitors).
 int PictureAreas(const RECT& rcWindow, const RECT* pMonitors, int nMonitors, RECT* pAreas);
-
-// The name the ANSI file functions know a file by, from its wide name: the
-// same name in the system's code page, when it survives the trip there and
-// back unchanged. FALSE for a name with a character the code page lacks (the
-// conversion would put a question mark or a look-alike in its place, and
-// open no file or another one), and for an empty name.
-BOOL AnsiFileName(LPCWSTR pszWide, CString& strAnsi);

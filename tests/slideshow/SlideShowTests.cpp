@@ -90,7 +90,7 @@ static std::string Settings()
     s_saverWnd.LoadSettings();
     return std::to_string(s_saverWnd.GetSpeed()) + " " + std::to_string(s_saverWnd.GetRandom()) + " " +
            std::to_string(s_saverWnd.GetBackColor()) + " " + s_saverWnd.GetImagePath() + " " +
-           std::to_string(s_saverWnd.SlideInterval()) + " ms";
+           std::to_string(CSlideShowWnd::SlideInterval(s_saverWnd.GetSpeed())) + " ms";
 }
 
 TEST_CASE("Reading the settings: defaults, the final backslash, numbers read as the system does, the timer interval")
