@@ -35,12 +35,20 @@ static void OutputMessage(j_common_ptr cinfo)
     (*cinfo->err->format_message)(cinfo, szMessage);
 }
 
-[[noreturn]] static void ErrorExit(j_common_ptr cinfo)
+// The end of a read that cannot go on: the decompression object goes (and
+// with it any spill file), and control returns to the routine that started
+// the read.
+[[noreturn]] static void DestroyAndJumpBack(j_common_ptr cinfo)
 {
     JpegErrorManager* pManager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-    (*cinfo->err->output_message)(cinfo);
     jpeg_destroy(cinfo);
     std::longjmp(pManager->jumpBack, 1);
+}
+
+[[noreturn]] static void ErrorExit(j_common_ptr cinfo)
+{
+    (*cinfo->err->output_message)(cinfo);
+    DestroyAndJumpBack(cinfo);
 }
 
 jpeg_error_mgr* InitJpegErrorManager(JpegErrorManager& errorManager)
@@ -160,11 +168,8 @@ void InstallJpegFileSource(j_decompress_ptr cinfo, CFile* pFile)
 
 static void MonitorProgress(j_common_ptr cinfo)
 {
-    if (!SECImage::AbandonRequested())
-        return;
-    JpegErrorManager* pManager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-    jpeg_destroy(cinfo);
-    std::longjmp(pManager->jumpBack, 1);
+    if (SECImage::AbandonRequested())
+        DestroyAndJumpBack(cinfo);
 }
 
 void InstallJpegAbandonCheck(j_decompress_ptr cinfo)
@@ -179,16 +184,6 @@ void InstallJpegAbandonCheck(j_decompress_ptr cinfo)
 // ===========================================================================
 // Memory layer (the functions of the library's jmemsys.h)
 // ===========================================================================
-//
-// Small blocks come from the C heap, large ones (image rows, coefficient
-// buffers) are picture memory from ImageMemory. Each decompression object
-// starts with a ceiling of 1,000,000 bytes (JPEGMEM may change it); what the
-// decoder's whole-image buffers need beyond it goes to a spill file: a new
-// file from GetTempFileNameA in the folder GetTempPathA names, prefix "sec",
-// opened for reading and writing and removed from disk when the library
-// closes it, which it does when the decompression object is destroyed,
-// after a fatal error too. A spill file that cannot be made, or a seek,
-// read or write on it that fails, is a fatal decoder error.
 
 // The spill file's CFile object lives in the library's backing-store record
 // in the field made for a stdio stream; only the functions below use it.

@@ -1,8 +1,9 @@
 // What SECJpeg supplies to libjpeg (the release-6 decompression interface):
-// an error manager, a data source over an open CFile, and the library's
-// system-dependent memory layer. All three live in JpegHost.cpp; only the
-// first two have an interface here, because the library finds the memory
-// layer by its function names (jmemsys.h) when the program is linked.
+// an error manager, a data source over an open CFile, a progress monitor
+// that gives a read up, and the library's system-dependent memory layer.
+// Their contracts are stated here, once. All of them live in JpegHost.cpp;
+// the memory layer has no interface here, because the library finds it by
+// its function names (jmemsys.h) when the program is linked.
 #pragma once
 
 #include <windows.h>
@@ -75,7 +76,16 @@ void InstallJpegAbandonCheck(j_decompress_ptr cinfo);
 
 // ---- Memory layer ---------------------------------------------------------
 //
-// The memory ceiling the layer starts each decompression object with; the
-// library's memory manager lets the environment variable JPEGMEM override
-// it ("500" is 500,000 bytes, "4m" 4,000,000).
+// Small blocks come from the C heap, large ones (image rows, coefficient
+// buffers) are picture memory from ImageMemory. What the decoder's
+// whole-image buffers need beyond the memory ceiling goes to a spill file: a
+// new file from GetTempFileNameA in the folder GetTempPathA names, prefix
+// "sec", opened for reading and writing and removed from disk when the
+// library closes it, which it does when the decompression object is
+// destroyed, after a fatal error too. A spill file that cannot be made, or a
+// seek, read or write on it that fails, is a fatal decoder error.
+//
+// The ceiling each decompression object starts with; the library's memory
+// manager lets the environment variable JPEGMEM override it ("500" is
+// 500,000 bytes, "4m" 4,000,000).
 const long JPEG_DEFAULT_MEMORY_CEILING = 1000000L;
