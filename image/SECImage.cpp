@@ -1,6 +1,7 @@
 #include "SECImage.h"
 
 #include <cstring>
+#include <memory>
 
 #include "ImageMemory.h"
 #include "SECDib.h"
@@ -213,10 +214,10 @@ BOOL SECImage::LoadFromFile(CFile* pFile)
     m_pCurrentFile = pFile;
 
     // The held picture waits in a holder while the new one is decoded.
-    SECDib* pHolder = nullptr;
+    std::unique_ptr<SECDib> pHolder;
     if (m_pPixelBits != nullptr && m_dwPixelsWide != 0 && m_dwPixelsHigh != 0 && m_pInfoHeader != nullptr)
     {
-        pHolder = new SECDib;
+        pHolder.reset(new SECDib);
         pHolder->AdoptContents(*this);
     }
 
@@ -228,22 +229,21 @@ BOOL SECImage::LoadFromFile(CFile* pFile)
     catch (...)
     {
         // A read error: the same as a failed decode, then the error goes on.
-        ReleaseContents();
-        if (pHolder != nullptr)
-            AdoptContents(*pHolder);
-        delete pHolder;
+        TakeBackPicture(pHolder.get());
         throw;
     }
-
     if (!bLoaded)
-    {
-        // What the failed decoder left is freed; the old picture comes back.
-        ReleaseContents();
-        if (pHolder != nullptr)
-            AdoptContents(*pHolder);
-    }
-    delete pHolder;
+        TakeBackPicture(pHolder.get());
     return bLoaded;
+}
+
+// After a failed load: what the decoder left is freed, and the picture held
+// before, if any, comes back.
+void SECImage::TakeBackPicture(SECDib* pHolder)
+{
+    ReleaseContents();
+    if (pHolder != nullptr)
+        AdoptContents(*pHolder);
 }
 
 BOOL SECImage::ReleaseContents()

@@ -35,6 +35,7 @@ const DWORD MAX_PALETTE_ENTRIES = 256;
 const DWORD IO_BUFFER_BYTES = 60000;
 
 struct BmpHeader;
+class SECDib;
 
 // Asked while a picture decodes: TRUE when the caller wants the load given up.
 typedef BOOL (*LOADABANDONPROC)();
@@ -172,6 +173,7 @@ protected:
 
 private:
     void FreePicture();
+    void TakeBackPicture(SECDib* pHolder);
     BOOL RowsFitBlock(DWORD dwRowBytes) const;
     BOOL MirrorPackedRows(DWORD dwDepth, DWORD cbRow);
     BOOL StoreBmpHeader(const BmpHeader& header);
