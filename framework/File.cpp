@@ -28,6 +28,28 @@ CString MarkedPath(LPCWSTR pszWidePath)
     return CString(szMarked);
 }
 
+BOOL AnsiFileName(LPCWSTR pszWide, CString& strAnsi)
+{
+    // Room for MAX_PATH characters of two bytes each (the double-byte code
+    // pages); longer names are refused. The way back finds both a default
+    // character and a look-alike: neither turns into the original again.
+    char szAnsi[2 * MAX_PATH];
+    WCHAR szBack[MAX_PATH];
+    if (pszWide[0] == 0 ||
+        ::WideCharToMultiByte(CP_ACP, 0, pszWide, -1, szAnsi, sizeof(szAnsi), nullptr, nullptr) == 0 ||
+        ::MultiByteToWideChar(CP_ACP, 0, szAnsi, -1, szBack, MAX_PATH) == 0)
+        return FALSE;
+    for (int i = 0; szBack[i] == pszWide[i]; i++)
+    {
+        if (pszWide[i] == 0)
+        {
+            strAnsi = szAnsi;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
 // Opens a marked path with CreateFileW, looked up: Windows 95, 98 and Me
 // have only a stub of it, which fails.
 static HANDLE CreateMarkedFile(LPCSTR pszMarked, DWORD dwAccess, DWORD dwShare, DWORD dwCreation)

@@ -13,6 +13,13 @@ const char WIDE_PATH_MARK = '\x01';
 // the file functions open); empty for a longer or an empty one.
 CString MarkedPath(LPCWSTR pszWidePath);
 
+// The name the ANSI file functions know a file by, from its wide name: the
+// same name in the system's code page, when it survives the trip there and
+// back unchanged. FALSE for a name with a character the code page lacks (the
+// conversion would put a question mark or a look-alike in its place, and
+// open no file or another one), and for an empty name.
+BOOL AnsiFileName(LPCWSTR pszWide, CString& strAnsi);
+
 class CFileException
 {
 public:

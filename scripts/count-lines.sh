@@ -14,7 +14,7 @@ count() { # folders...
         xargs -0 cat | grep -c '[^[:space:]]'
 }
 
-product=$(count framework shell slideshow image config res tools installer)
+product=$(count Vistel.cpp framework shell slideshow image config res tools installer)
 tests=$(count tests)
 echo "product: $product lines"
 echo "tests:   $tests lines"

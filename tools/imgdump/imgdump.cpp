@@ -28,7 +28,6 @@
 #include <cstring>
 
 #include "../../slideshow/DisplayImage.h"
-#include "../../slideshow/SlideShowWnd.h"
 #include "File.h"
 #include "ImageMemory.h"
 

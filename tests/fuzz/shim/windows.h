@@ -138,7 +138,7 @@ inline UINT GetTempFileNameA(LPCSTR pszPath, LPCSTR pszPrefix, UINT, LPSTR pszTe
 // No wide file functions: a marked path fails to open, as on Windows 95.
 typedef void* HMODULE; typedef wchar_t WCHAR; typedef const WCHAR* LPCWSTR; typedef void* LPSECURITY_ATTRIBUTES;
 #define WINAPI
-constexpr UINT CP_UTF8 = 65001;
+constexpr UINT CP_ACP = 0, CP_UTF8 = 65001;
 inline HMODULE GetModuleHandleA(LPCSTR) { return nullptr; }
 inline void (*GetProcAddress(HMODULE, LPCSTR))() { return nullptr; }
 inline int MultiByteToWideChar(UINT, DWORD, LPCSTR, int, WCHAR*, int) { return 0; }
