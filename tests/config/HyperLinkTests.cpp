@@ -108,9 +108,15 @@ TEST_CASE("When the shell cannot open a target the program registered for web pa
         if (c.command.empty())
             nShellResult = nResult;
         if (c.received.empty())
-            CHECK((nResult <= 32 && nResult == nShellResult));
+        {
+            CHECK(nResult <= 32);
+            CHECK(nResult == nShellResult);
+        }
         else
-            CHECK((nResult > 32 && Recorded(record) == c.received));
+        {
+            CHECK(nResult > 32);
+            CHECK(Recorded(record) == c.received);
+        }
     }
     CHECK(Recorded(record, 500).empty()); // no failure started anything
     for (const std::string& key : { page + "\\shell\\open\\command", page + "\\shell\\open", page + "\\shell", page })

@@ -26,61 +26,103 @@ BEGIN_MESSAGE_MAP(CSpy, CStatic)
     ON_BN_CLICKED(42, OnButton)
 END_MESSAGE_MAP()
 
-TEST_CASE("A subclassed control: its own table, then the control's procedure; the framework's table detaches it")
+// A static control inside a pop-up, bound to a CSpy by the data exchange.
+struct SubclassedControl
 {
     HWND hParent = ::CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
-    HWND hControl = ::CreateWindowExA(0, "Static", "", WS_CHILD, 0, 0, 80, 20, hParent, reinterpret_cast<HMENU>(1013),
-                                      nullptr, nullptr);
+    HWND hControl = ::CreateWindowExA(0, "Static", "text", WS_CHILD, 0, 0, 80, 20, hParent,
+                                      reinterpret_cast<HMENU>(1013), nullptr, nullptr);
     CWnd dialog;
-    dialog.Attach(hParent);
     CSpy control;
-    CDataExchange dx(&dialog, FALSE);
-    DDX_Control(&dx, 1013, control);
-    DDX_Control(&dx, 1013, control); // a second exchange binds nothing anew
+
+    SubclassedControl()
+    {
+        dialog.Attach(hParent);
+        CDataExchange dx(&dialog, FALSE);
+        DDX_Control(&dx, 1013, control);
+        DDX_Control(&dx, 1013, control); // a second exchange binds nothing anew
+    }
+    ~SubclassedControl()
+    {
+        ::DestroyWindow(hParent);
+        dialog.Detach();
+    }
+};
+
+TEST_CASE_FIXTURE(SubclassedControl, "A subclassed control's own table comes first, then the control's procedure")
+{
     CHECK(CWnd::FromHandlePermanent(hControl) == &control);
-    ::SetWindowTextA(hControl, "text");
     CHECK(::SendMessageA(hControl, WM_GETTEXTLENGTH, 0, 0) == 104); // handed on by Default
-    CHECK(::SendMessageA(hControl, WM_APP + 3, 0, 0) == 0);         // the exception ends in the framework
     for (WPARAM wParam : { MAKEWPARAM(42, BN_CLICKED), MAKEWPARAM(42, EN_CHANGE), MAKEWPARAM(43, BN_CLICKED) })
         ::SendMessageA(hControl, WM_COMMAND, wParam, 0);
     CHECK(control.m_nClicks == 1);
-    ::DestroyWindow(hParent); // the framework's own table detaches the object
-    CHECK((control.m_hWnd == nullptr && CWnd::FromHandlePermanent(hControl) == nullptr));
-    dialog.Detach();
 }
 
-TEST_CASE("CFile: a missing file; reading, seeking and the length; others may delete a file being read")
+TEST_CASE_FIXTURE(SubclassedControl, "An exception in a message handler ends in the framework")
+{
+    CHECK(::SendMessageA(hControl, WM_APP + 3, 0, 0) == 0);
+}
+
+TEST_CASE_FIXTURE(SubclassedControl, "The framework detaches a control whose window goes")
+{
+    ::DestroyWindow(hParent);
+    CHECK(control.m_hWnd == nullptr);
+    CHECK(CWnd::FromHandlePermanent(hControl) == nullptr);
+}
+
+static CString TempPath(LPCSTR pszName)
 {
     char szDir[MAX_PATH];
     ::GetTempPathA(MAX_PATH, szDir);
-    const CString strMissing = CString(szDir) + "vistel-missing.bin", strPath = CString(szDir) + "vistel-file.bin";
+    return CString(szDir) + pszName;
+}
+
+TEST_CASE("A missing file fails to open, naming the file, and a file constructed on it throws")
+{
+    const CString strMissing = TempPath("vistel-missing.bin");
     CFile file;
     CFileException error;
     CHECK_FALSE(file.Open(strMissing, CFile::modeRead, &error));
-    CHECK((error.m_cause == CFileException::fileNotFound && error.m_strFileName == strMissing));
+    CHECK(error.m_cause == CFileException::fileNotFound);
+    CHECK(error.m_strFileName == strMissing);
     CHECK_THROWS_AS(CFile(strMissing, CFile::modeRead), CFileException);
+}
 
+TEST_CASE("A file reads and seeks to its end, which is no error, and others may delete it while it is read")
+{
+    const CString strPath = TempPath("vistel-file.bin");
     CFile(strPath, CFile::modeCreate | CFile::modeWrite).Write("0123456789", 10);
+    CFile file;
     REQUIRE(file.Open(strPath, CFile::modeRead));
     char buffer[8] = {};
-    CHECK((file.Read(buffer, 4) == 4 && file.GetPosition() == 4));
+    CHECK(file.Read(buffer, 4) == 4);
+    CHECK(file.GetPosition() == 4);
     CHECK(file.Seek(-2, CFile::end) == 8);
-    CHECK((file.Read(buffer, 8) == 2 && std::string(buffer, 2) == "89"));
-    CHECK(file.Read(buffer, 8) == 0); // the end of the file is not an error
+    CHECK(file.Read(buffer, 8) == 2);
+    CHECK(std::string(buffer, 2) == "89");
+    CHECK(file.Read(buffer, 8) == 0);
     CHECK_THROWS_AS(file.Seek(-1, CFile::begin), CFileException);
     CHECK(file.GetLength() == 10);
     CHECK(::DeleteFileA(strPath));
 }
 
-TEST_CASE("CString formats beyond any fixed buffer and lower-cases ASCII letters only; CPtrList walks in order")
+TEST_CASE("CString formats beyond any fixed buffer")
 {
     CString str;
     str.Format("%s|%d", std::string(3000, 'a').c_str(), 1050);
-    CHECK((str.GetLength() == 3005 && str.Right(5) == "|1050"));
-    str = "@AZ[`az{ \xC0\xC9";
+    CHECK(str.GetLength() == 3005);
+    CHECK(str.Right(5) == "|1050");
+}
+
+TEST_CASE("CString lower-cases ASCII letters only")
+{
+    CString str = "@AZ[`az{ \xC0\xC9";
     str.MakeLower();
     CHECK(str == "@az[`az{ \xC0\xC9");
+}
 
+TEST_CASE("CPtrList walks its entries in the order they were added, across its blocks")
+{
     CPtrList list(3); // grows in blocks of 3
     int values[8];
     std::vector<void*> added, walked;
@@ -89,6 +131,4 @@ TEST_CASE("CString formats beyond any fixed buffer and lower-cases ASCII letters
     for (POSITION pos = list.GetHeadPosition(); pos != nullptr;)
         walked.push_back(list.GetNext(pos));
     CHECK(walked == added);
-    list.RemoveAll();
-    CHECK((list.GetCount() == 0 && list.GetHeadPosition() == nullptr));
 }

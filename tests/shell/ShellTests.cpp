@@ -25,17 +25,42 @@ public:
 
 static CRecordingSaverWnd s_saverWnd;
 
-TEST_CASE("A saver without its window ends with -1; the framework is up for the window's life, which erases, "
-          "realizes, paints after the window object and ignores input once closing and some commands")
+TEST_CASE("A preview whose host has gone ends at once with -1")
 {
     HWND hWnd = ::CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
     ::DestroyWindow(hWnd);
-    CHECK(RunSaverWindow(hWnd) == -1); // a preview whose host has gone
+    CHECK(RunSaverWindow(hWnd) == -1);
     g_bPreview = FALSE;
-    // RunSaverWindow registered the saver's class even though it could not make its window.
-    hWnd = ::CreateWindowA(SAVER_CLASS_NAME, SAVER_TITLE, WS_POPUP, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
-    CHECK((hWnd != nullptr && s_saverWnd.m_hWnd == hWnd && AfxGetThread() != nullptr));
-    CHECK(s_hooks == "load (framework up) start ");
+}
+
+// A full-screen window of the saver's class (which the test above
+// registered, although it could not make its window) over s_saverWnd.
+struct SaverWindow
+{
+    HWND hWnd;
+    SaverWindow()
+    {
+        s_hooks.clear();
+        hWnd = ::CreateWindowA(SAVER_CLASS_NAME, SAVER_TITLE, WS_POPUP, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+        REQUIRE(hWnd != nullptr);
+    }
+    ~SaverWindow() { ::DestroyWindow(hWnd); }
+};
+
+TEST_CASE("The framework is up for the saver window's life, and the window object loads its settings and starts")
+{
+    {
+        SaverWindow saver;
+        CHECK(s_saverWnd.m_hWnd == saver.hWnd);
+        CHECK(AfxGetThread() != nullptr);
+        CHECK(s_hooks == "load (framework up) start ");
+    }
+    CHECK(s_saverWnd.m_hWnd == nullptr);
+    CHECK(AfxGetThread() == nullptr);
+}
+
+TEST_CASE_FIXTURE(SaverWindow, "The saver window erases to black when its object asks, else not at all")
+{
     HDC hDC = ::CreateCompatibleDC(nullptr);
     HGDIOBJ hOldBitmap = ::SelectObject(hDC, ::CreateBitmap(64, 48, 1, 32, nullptr));
     for (BOOL bBlack : { FALSE, TRUE })
@@ -47,7 +72,10 @@ TEST_CASE("A saver without its window ends with -1; the framework is up for the 
     }
     ::DeleteObject(::SelectObject(hDC, hOldBitmap));
     ::DeleteDC(hDC);
+}
 
+TEST_CASE_FIXTURE(SaverWindow, "The saver window realizes a palette only when its object draws with one")
+{
     CHECK(::SendMessageA(hWnd, WM_QUERYNEWPALETTE, 0, 0) == FALSE);
     CPalette palette;
     palette.Attach(::GetStockObject(DEFAULT_PALETTE));
@@ -55,12 +83,19 @@ TEST_CASE("A saver without its window ends with -1; the framework is up for the 
     CHECK(::SendMessageA(hWnd, WM_QUERYNEWPALETTE, 0, 0) == TRUE);
     s_saverWnd.m_pDrawPalette = nullptr;
     palette.Detach();
+}
+
+TEST_CASE_FIXTURE(SaverWindow, "Window switching and a renewed start request are swallowed; paints reach the object")
+{
     s_hooks.clear();
     for (WPARAM wCommand : { SC_NEXTWINDOW, SC_PREVWINDOW, SC_SCREENSAVE, SC_DEFAULT })
         ::SendMessageA(hWnd, WM_SYSCOMMAND, wCommand, 0);
     ::SendMessageA(hWnd, WM_PAINT, 0, 0);
     CHECK(s_hooks == "syscommand draw ");
+}
 
+TEST_CASE_FIXTURE(SaverWindow, "Once closing, neither a key nor a switch to another program asks to close again")
+{
     MSG msg;
     while (::PeekMessageA(&msg, hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) // requests made before this point
         ;
@@ -69,8 +104,6 @@ TEST_CASE("A saver without its window ends with -1; the framework is up for the 
     ::SendMessageA(hWnd, WM_ACTIVATEAPP, FALSE, 0);
     g_bClosing = FALSE;
     CHECK_FALSE(::PeekMessageA(&msg, hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE));
-    ::DestroyWindow(hWnd);
-    CHECK((s_saverWnd.m_hWnd == nullptr && AfxGetThread() == nullptr));
 }
 
 TEST_CASE("Window handles are decimal and wrap modulo 2^32")
