@@ -600,14 +600,16 @@ void PrintTable(const std::vector<FileResult>& results)
     }
 }
 // The time-to-screen table: JPEG files of 2 to 200 megapixels, baseline and
-// progressive (made by bench/run.sh as screen-MP-KIND.jpg), each brought to
-// the screen as a tick of the slide show does (loaded for the window at the
-// size drawn at, drawn 1:1) next to a bare full-size decode and to a tick
+// progressive (made by bench/run.sh as screen-MP-KIND.jpg), and the 12 MP
+// picture as a 16-bit bitmap, each brought to the screen as a tick of the
+// slide show does (loaded for the window at the size drawn at, drawn 1:1)
+// next to a bare full-size decode (the bitmap: its file read) and to a tick
 // as the saver made it before it knew the window's size (a full-size load,
-// stretched by the draw).
+// stretched by the draw). Then the average a second, smaller monitor adds.
 const double SCREEN_MEGAPIXELS[] = { 2, 12, 24, 50, 108, 200 };
 const double MAX_SCREEN_RATIO_24MP = 0.35; // to screen, against the bare decode of 24 MP baseline
 const double MAX_BASELINE_PEAK = 64e6;     // peak memory of bringing any baseline file to the screen
+const SIZE SECOND_MONITOR = { 1280, 1024 };
 
 // The window that the ticks draw into, over the X screen, shown.
 bool CreateScreenWindow()
@@ -629,6 +631,31 @@ bool CreateScreenWindow()
     return true;
 }
 
+// The time of the average that a second monitor of SECOND_MONITOR's size
+// adds to a tick (ShrinkToDrawnSize from the picture as loaded for the
+// window, as DrawPictureAreas makes it).
+int SecondMonitorTime(int nRounds)
+{
+    SECDib loaded;
+    if (!LoadDisplayImage(loaded, "screen-12-baseline.jpg", &g_sizeScreen))
+        return 1;
+    std::vector<double> times;
+    DWORD dwWidth = 0, dwHeight = 0;
+    for (int r = 0; r < nRounds; r++)
+    {
+        SECDib shrunk;
+        const double dStart = Now();
+        if (!ShrinkToDrawnSize(loaded, SECOND_MONITOR, shrunk))
+            return 1;
+        times.push_back(Now() - dStart);
+        dwWidth = shrunk.PixelWidth(), dwHeight = shrunk.PixelHeight();
+    }
+    std::printf("\nA second monitor of %ld x %ld: the %lu x %lu picture averaged to %lu x %lu in %.1f ms (median)\n",
+                SECOND_MONITOR.cx, SECOND_MONITOR.cy, loaded.PixelWidth(), loaded.PixelHeight(), dwWidth, dwHeight,
+                Median(times) * 1e3);
+    return 0;
+}
+
 int ScreenTable(int nRounds)
 {
     if (!CreateScreenWindow())
@@ -646,9 +673,12 @@ int ScreenTable(int nRounds)
             std::snprintf(sz, sizeof(sz), "%g MP, %s", dMegapixels, pszKind);
             labels.push_back(sz);
         }
+    files.push_back("screen-12-565.bmp");
+    labels.push_back("12 MP, 16-bit BMP");
     std::vector<Picture> pictures;
     for (size_t i = 0; i < files.size(); i++)
-        pictures.push_back({ files[i].c_str(), labels[i].c_str(), nullptr, 24, true, false, false, 0, false });
+        pictures.push_back({ files[i].c_str(), labels[i].c_str(), nullptr, 24, files[i].back() == 'g', false, false,
+                             0, false });
 
     std::vector<FileResult> results(pictures.size());
     for (size_t i = 0; i < pictures.size(); i++)
@@ -656,7 +686,7 @@ int ScreenTable(int nRounds)
         FileResult& result = results[i];
         result.pPicture = &pictures[i];
         result.cbPixels = 0;
-        for (Reader reader : { TO_SCREEN, BEFORE, LIBJPEG })
+        for (Reader reader : { TO_SCREEN, BEFORE, pictures[i].bJpeg ? LIBJPEG : FILE_READ })
         {
             Row row;
             row.reader = reader;
@@ -692,7 +722,7 @@ int ScreenTable(int nRounds)
     {
         const Row& screen = *result.Find(TO_SCREEN);
         const Row& today = *result.Find(BEFORE);
-        const Row& bare = *result.Find(LIBJPEG);
+        const Row& bare = result.rows[2];
         const double dScreen = Median(screen.times), dBare = Median(bare.times);
         char szToday[64] = "refused", szTodayPeak[32] = "-", szVersusToday[32] = "-";
         if (!today.bRefused)
@@ -700,7 +730,7 @@ int ScreenTable(int nRounds)
             std::snprintf(szToday, sizeof(szToday), "%.0f ms", Median(today.times) * 1e3);
             std::snprintf(szTodayPeak, sizeof(szTodayPeak), "%.1f MB", today.dPeakBytes / 1e6);
             std::snprintf(szVersusToday, sizeof(szVersusToday), "%.2f", dScreen / Median(today.times));
-            bMet = bMet && dScreen < Median(today.times);
+            bMet = bMet && (dScreen < Median(today.times) || !result.pPicture->bJpeg);
         }
         const bool bBaseline = std::strstr(result.pPicture->pszFile, "baseline") != nullptr;
         if (bBaseline)
@@ -711,10 +741,10 @@ int ScreenTable(int nRounds)
                     result.pPicture->pszLabel, result.dFileBytes / 1e6, dScreen * 1e3, screen.dPeakBytes / 1e6,
                     szToday, szTodayPeak, dBare * 1e3, bare.dPeakBytes / 1e6, dScreen / dBare, szVersusToday);
     }
-    std::printf("\nTargets (24 MP baseline to screen at most %.2f x the bare decode; every file to screen faster than "
-                "before; every baseline file to screen within %.0f MB): %s\n",
+    std::printf("\nTargets (24 MP baseline to screen at most %.2f x the bare decode; every JPEG file to screen faster "
+                "than before; every baseline file to screen within %.0f MB): %s\n",
                 MAX_SCREEN_RATIO_24MP, MAX_BASELINE_PEAK / 1e6, bMet ? "met" : "**not met**");
-    return 0;
+    return SecondMonitorTime(nRounds);
 }
 } // namespace
 

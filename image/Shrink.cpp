@@ -10,7 +10,9 @@
 // into the output row it falls in with its weight down (at most
 // 65280 * 65536, just under 32 bits). Rows are taken in the order they
 // come (a picture's stored order, or a decoder's top row first): the box
-// filter is the same read from either end.
+// filter is the same read from either end. 16-bit and bit-field pixels are
+// widened to 24 bits one row at a time on their way in, so that the only
+// block of the source's width is that one row.
 #include "Shrink.h"
 
 #include <cstring>
@@ -103,6 +105,96 @@ void EmitRow(const DWORD* pAcross, DWORD wFirst, DWORD wNext, DWORD cValues, DWO
         pDown[i] = wNext * dwValue;
     }
 }
+
+// One colour channel of 16- or 32-bit pixels, read from its mask as GDI
+// reads it: the mask's lowest run of set bits, of which at most the top 8
+// count. Their value is widened to a byte by repeating its bits ((v << 3) |
+// (v >> 2) for 5 bits), so that the largest value is 255; a zero mask gives
+// 0.
+struct MaskedChannel
+{
+    DWORD dwShift;
+    DWORD dwMask; // after the shift
+    BYTE value[256];
+};
+
+void MapChannel(DWORD dwMask, MaskedChannel& channel)
+{
+    int nShift = 0, nBits = 0;
+    while (nShift < 32 && (dwMask >> nShift & 1) == 0)
+        nShift++;
+    while (nShift + nBits < 32 && (dwMask >> (nShift + nBits) & 1) != 0)
+        nBits++;
+    if (nBits > 8)
+    {
+        nShift += nBits - 8;
+        nBits = 8;
+    }
+    channel.dwShift = nBits != 0 ? static_cast<DWORD>(nShift) : 0;
+    channel.dwMask = (1u << nBits) - 1;
+    for (DWORD v = 0; v <= channel.dwMask; v++)
+    {
+        DWORD dwWide = 0;
+        for (int nAt = 8 - nBits; nBits != 0 && nAt > -nBits; nAt -= nBits)
+            dwWide |= nAt >= 0 ? v << nAt : v >> -nAt;
+        channel.value[v] = static_cast<BYTE>(dwWide);
+    }
+}
+
+// Blue, green and red of a 16- or 32-bit picture: from the masks after its
+// header for BI_BITFIELDS, 5 bits each for 16-bit BI_RGB.
+void MapChannels(const SECImage& image, MaskedChannel (&channels)[3])
+{
+    DWORD masks[3] = { 0x7C00, 0x03E0, 0x001F }; // red, green, blue
+    if (image.m_pInfoHeader->biCompression == BI_BITFIELDS)
+        for (DWORD i = 0; i < 3; i++)
+            masks[i] = ReadLE32(reinterpret_cast<const BYTE*>(image.m_pInfoHeader) + INFO_HEADER_BYTES + 4 * i);
+    for (DWORD i = 0; i < 3; i++)
+        MapChannel(masks[2 - i], channels[i]);
+}
+
+// One row of cbPixel-byte pixels as blue, green and red bytes.
+void WidenRow(const BYTE* pIn, DWORD dwWidth, DWORD cbPixel, const MaskedChannel (&channels)[3], BYTE* pOut)
+{
+    for (DWORD x = 0; x < dwWidth; x++, pIn += cbPixel, pOut += 3)
+    {
+        const DWORD dwPixel = cbPixel == 2 ? ReadLE16(pIn) : ReadLE32(pIn);
+        for (DWORD c = 0; c < 3; c++)
+            pOut[c] = channels[c].value[dwPixel >> channels[c].dwShift & channels[c].dwMask];
+    }
+}
+
+// Whether a picture ShrinkPicture takes is widened to 24 bits first.
+bool IsWidened(const SECImage& image)
+{
+    return image.m_nPixelDepth == 16 || image.m_pInfoHeader->biCompression == BI_BITFIELDS;
+}
+
+// Feeds every source row to the average, a widened one through pWideRow
+// (null when the rows go in as they are).
+void AverageRows(const SECImage& source, void* pWork, DWORD dwWidth, DWORD dwHeight, BYTE* pWideRow, BYTE* pOut,
+                 DWORD cbOutRow)
+{
+    const DWORD dwInWidth = source.PixelWidth(), dwInHeight = source.PixelHeight();
+    const DWORD cbPixel = static_cast<DWORD>(source.m_nPixelDepth) / 8;
+    const size_t cbInRow = SECImage::AlignedRowBytes(cbPixel * 8, dwInWidth);
+    MaskedChannel channels[3] = {};
+    if (pWideRow != nullptr)
+        MapChannels(source, channels);
+    RowAverager averager;
+    averager.Begin(pWork, dwInWidth, dwInHeight, dwWidth, dwHeight, pWideRow != nullptr ? 3 : cbPixel, pOut,
+                   cbOutRow);
+    for (DWORD y = 0; y < dwInHeight; y++)
+    {
+        const BYTE* pRow = source.m_pPixelBits + y * cbInRow;
+        if (pWideRow != nullptr)
+        {
+            WidenRow(pRow, dwInWidth, cbPixel, channels, pWideRow);
+            pRow = pWideRow;
+        }
+        averager.AddRow(pRow);
+    }
+}
 } // namespace
 
 DWORD RowAverager::WorkBytes(DWORD dwInWidth, DWORD dwInHeight, DWORD dwOutWidth, DWORD dwOutHeight, DWORD nChannels)
@@ -162,53 +254,72 @@ void RowAverager::AddRow(const BYTE* pIn)
 BOOL CanShrinkPicture(const SECImage& image)
 {
     const BITMAPINFOHEADER* pHeader = image.m_pInfoHeader;
-    if (pHeader == nullptr || pHeader->biCompression != BI_RGB ||
-        (image.m_nPixelDepth != 24 && image.m_nPixelDepth != 32) || pHeader->biBitCount != image.m_nPixelDepth)
-        return FALSE;
     const DWORD dwDepth = static_cast<DWORD>(image.m_nPixelDepth);
+    if (pHeader == nullptr || pHeader->biBitCount != dwDepth)
+        return FALSE;
+    const bool bKnown = pHeader->biCompression == BI_RGB
+                            ? dwDepth == 16 || dwDepth == 24 || dwDepth == 32
+                            : pHeader->biCompression == BI_BITFIELDS && (dwDepth == 16 || dwDepth == 32) &&
+                                  ImageBlockSize(pHeader) >= INFO_HEADER_BYTES + 3 * sizeof(DWORD);
     const DWORD cbRow = SECImage::AlignedRowBytes(dwDepth, image.PixelWidth());
     const BOOL bAligned = image.m_bRowsAligned || cbRow == SECImage::PackedRowBytes(dwDepth, image.PixelWidth());
     DWORD cbRows = 0;
-    return bAligned && cbRow != 0 && image.PixelHeight() != 0 && image.m_pPixelBits != nullptr &&
+    return bKnown && bAligned && cbRow != 0 && image.PixelHeight() != 0 && image.m_pPixelBits != nullptr &&
            MultiplySize(cbRow, image.PixelHeight(), &cbRows) && cbRows <= ImageBlockSize(image.m_pPixelBits);
 }
 
-BOOL ShrinkPicture(SECImage& image, DWORD dwWidth, DWORD dwHeight)
+BOOL ShrinkPictureInto(const SECImage& source, SECImage& target, DWORD dwWidth, DWORD dwHeight)
 {
-    const DWORD dwInWidth = image.PixelWidth(), dwInHeight = image.PixelHeight();
-    const DWORD dwDepth = static_cast<DWORD>(image.m_nPixelDepth);
-    const DWORD nChannels = dwDepth / 8;
-    const DWORD cbWork = RowAverager::WorkBytes(dwInWidth, dwInHeight, dwWidth, dwHeight, nChannels);
-    const DWORD cbInRow = SECImage::AlignedRowBytes(dwDepth, dwInWidth);
+    if (!CanShrinkPicture(source))
+        return FALSE;
+    const DWORD dwInWidth = source.PixelWidth();
+    const bool bWiden = IsWidened(source);
+    const DWORD dwDepth = bWiden ? 24 : static_cast<DWORD>(source.m_nPixelDepth);
+    const DWORD cbWork = RowAverager::WorkBytes(dwInWidth, source.PixelHeight(), dwWidth, dwHeight, dwDepth / 8);
+    const DWORD cbWideRow = bWiden ? SECImage::AlignedRowBytes(24, dwInWidth) : 0;
     const DWORD cbOutRow = SECImage::AlignedRowBytes(dwDepth, dwWidth);
     DWORD cbOut = 0;
-    if (!CanShrinkPicture(image) || cbWork == 0 || !MultiplySize(cbOutRow, dwHeight, &cbOut))
+    if (cbWork == 0 || (bWiden && cbWideRow == 0) || !MultiplySize(cbOutRow, dwHeight, &cbOut))
         return FALSE;
 
-    void* pWork = AllocImageBlock(cbWork);
+    BITMAPINFOHEADER* pHeader = static_cast<BITMAPINFOHEADER*>(AllocImageBlock(INFO_HEADER_BYTES));
     BYTE* pOut = static_cast<BYTE*>(AllocImageBlock(cbOut));
-    if (pWork != nullptr && pOut != nullptr)
-    {
-        RowAverager averager;
-        averager.Begin(pWork, dwInWidth, dwInHeight, dwWidth, dwHeight, nChannels, pOut, cbOutRow);
-        for (DWORD y = 0; y < dwInHeight; y++)
-            averager.AddRow(image.m_pPixelBits + static_cast<size_t>(y) * cbInRow);
-    }
+    void* pWork = AllocImageBlock(cbWork);
+    BYTE* pWideRow = bWiden ? static_cast<BYTE*>(AllocImageBlock(cbWideRow)) : nullptr;
+    const bool bHave = pHeader != nullptr && pOut != nullptr && pWork != nullptr && (!bWiden || pWideRow != nullptr);
+    if (bHave)
+        AverageRows(source, pWork, dwWidth, dwHeight, pWideRow, pOut, cbOutRow);
     FreeImageBlock(pWork);
-    if (pWork == nullptr || pOut == nullptr)
+    FreeImageBlock(pWideRow);
+    if (!bHave)
     {
+        FreeImageBlock(pHeader);
         FreeImageBlock(pOut);
         return FALSE;
     }
 
-    FreeImageBlock(image.m_pPixelBits);
-    image.m_pPixelBits = pOut;
-    image.m_dwPixelsWide = dwWidth;
-    image.m_dwPixelsHigh = dwHeight;
-    image.m_dwAlignedWidth = SECImage::AlignedRowBytes(8, dwWidth);
-    image.m_bRowsAligned = TRUE;
-    image.m_pInfoHeader->biWidth = static_cast<LONG>(dwWidth);
-    image.m_pInfoHeader->biHeight = static_cast<LONG>(dwHeight);
-    image.m_pInfoHeader->biSizeImage = cbOut;
+    pHeader->biSize = INFO_HEADER_BYTES;
+    pHeader->biWidth = static_cast<LONG>(dwWidth);
+    pHeader->biHeight = static_cast<LONG>(dwHeight);
+    pHeader->biPlanes = 1;
+    pHeader->biBitCount = static_cast<WORD>(dwDepth);
+    pHeader->biCompression = BI_RGB;
+    pHeader->biSizeImage = cbOut;
+    const BOOL bHalftoneDraw = source.m_bHalftoneDraw;
+    target.ReleaseContents(); // the source's blocks too, when it is the target
+    target.m_pInfoHeader = pHeader;
+    target.m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(pHeader) + INFO_HEADER_BYTES);
+    target.m_pPixelBits = pOut;
+    target.m_nPixelDepth = static_cast<int>(dwDepth);
+    target.m_dwPixelsWide = dwWidth;
+    target.m_dwPixelsHigh = dwHeight;
+    target.m_dwAlignedWidth = SECImage::AlignedRowBytes(8, dwWidth);
+    target.m_bRowsAligned = TRUE;
+    target.m_bHalftoneDraw = bHalftoneDraw;
     return TRUE;
+}
+
+BOOL ShrinkPicture(SECImage& image, DWORD dwWidth, DWORD dwHeight)
+{
+    return ShrinkPictureInto(image, image, dwWidth, dwHeight);
 }

@@ -39,12 +39,18 @@ private:
     BYTE* m_pOut;
 };
 
-// Whether ShrinkPicture takes the picture: 24- or 32-bit BI_RGB rows,
-// 4-byte aligned, all of them inside the pixel block.
+// Whether ShrinkPicture takes the picture: 24- or 32-bit BI_RGB, 16-bit
+// BI_RGB (5 bits a channel) or 16- or 32-bit BI_BITFIELDS with its masks in
+// the header block; rows 4-byte aligned, all of them inside the pixel block.
 BOOL CanShrinkPicture(const SECImage& image);
 
-// Replaces the picture with its dwWidth x dwHeight average (each side at
-// most the picture's, neither 0 nor above 65535). FALSE, with the picture
-// unchanged, when it cannot be shrunk to that size or the memory cannot be
-// had.
+// Makes target the dwWidth x dwHeight average of source (each side at most
+// the source's, neither 0 nor above 65535), with header and pixel blocks of
+// its own: 24- or 32-bit BI_RGB as the source, 24-bit BI_RGB from 16-bit
+// and bit-field pixels, which are widened a row at a time as they are
+// averaged. target may be source itself. FALSE, with target unchanged, when
+// the source cannot be shrunk to that size or the memory cannot be had.
+BOOL ShrinkPictureInto(const SECImage& source, SECImage& target, DWORD dwWidth, DWORD dwHeight);
+
+// Replaces the picture with its dwWidth x dwHeight average, as above.
 BOOL ShrinkPicture(SECImage& image, DWORD dwWidth, DWORD dwHeight);

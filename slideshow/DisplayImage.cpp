@@ -92,18 +92,14 @@ static SIZE DrawnSize(const SIZE& sizeBox, DWORD dwWidth, DWORD dwHeight)
     return SIZE{ rcFit.right - rcFit.left, rcFit.bottom - rcFit.top };
 }
 
-// Shrinks a colour picture larger than the size it is drawn at to exactly
-// that size by averaging, so that it is drawn without stretching. Palette
-// pictures, and every picture on a palette screen, keep their pixels: the
-// draw through the palette shrinks them.
-static void ShrinkDisplayImage(SECDib& image, const SIZE& sizeBox)
+BOOL ShrinkToDrawnSize(const SECImage& image, const SIZE& sizeBox, SECImage& target)
 {
     const DWORD iw = image.PixelWidth(), ih = image.PixelHeight();
     const SIZE size = DrawnSize(sizeBox, iw, ih);
     if (size.cx <= 0 || size.cy <= 0 || image.m_pImagePalette != nullptr || image.m_nScreenColors != 0 ||
         image.m_bHalftoneDraw || (static_cast<DWORD>(size.cx) >= iw && static_cast<DWORD>(size.cy) >= ih))
-        return;
-    ShrinkPicture(image, static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy));
+        return FALSE;
+    return ShrinkPictureInto(image, target, static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy));
 }
 
 BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath, const SIZE* pBox)
@@ -132,6 +128,6 @@ BOOL LoadDisplayImage(SECDib& image, LPCSTR pszPath, const SIZE* pBox)
         return FALSE;
     }
     if (pBox != nullptr)
-        ShrinkDisplayImage(image, *pBox);
+        ShrinkToDrawnSize(image, *pBox, image);
     return TRUE;
 }

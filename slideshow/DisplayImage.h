@@ -15,6 +15,14 @@ PictureFormat FormatOfPath(LPCSTR pszPath);
 // inside it when larger in either direction.
 RECT FitPicture(const RECT& rcClient, DWORD iw, DWORD ih);
 
+// Averages a colour picture that a window of sizeBox shows smaller than it
+// is down to exactly the size drawn there, into target (which may be the
+// picture itself), so that it is drawn 1:1 instead of stretched. FALSE, with
+// target unchanged, for a picture not drawn smaller, a palette picture, any
+// picture on a palette screen (the draw through the palette shrinks those),
+// and a picture that cannot be averaged (its kind, or memory).
+BOOL ShrinkToDrawnSize(const SECImage& image, const SIZE& sizeBox, SECImage& target);
+
 // Loads the picture at pszPath into the display image: the format object
 // that the name picks decodes the file and the display image takes the
 // picture over; then the display image's own bitmap reader tries the file,

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -433,9 +434,10 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     // at the next tick.
     // One decode serves every area. A picture larger than the largest area
     // is decoded no larger than it needs there and averaged down to the size
-    // it is drawn at there, then drawn 1:1 (smaller monitors stretch it).
-    // Input that ends the saver gives the decode up, so that the message
-    // loop can close it at once; nothing is drawn then.
+    // it is drawn at there, then drawn 1:1 (DrawPictureAreas averages it
+    // again for smaller monitors). Input that ends the saver gives the
+    // decode up, so that the message loop can close it at once; nothing is
+    // drawn then.
     SECDib image;
     const RECT& rcLargest = LargestArea(rcAreas, nAreas);
     const SIZE sizeLargest = { rcLargest.right - rcLargest.left, rcLargest.bottom - rcLargest.top };
@@ -453,8 +455,7 @@ void CSlideShowWnd::DrawSaver(CDC* pDC)
     // default mode it ANDs the dropped pixels into the kept ones and darkens
     // a photo; drop them instead.
     pDC->SetStretchBltMode(COLORONCOLOR);
-    for (int i = 0; i < nAreas; i++)
-        DrawFitted(&rcAreas[i], pDC, &image);
+    DrawPictureAreas(pDC, image, rcAreas, nAreas);
     if (image.m_pImagePalette != nullptr)
     {
         pDC->SelectPalette(hPreviousPalette, TRUE);
@@ -478,6 +479,27 @@ int PictureAreas(const RECT& rcWindow, const RECT* pMonitors, int nMonitors, REC
                                  rcPart.bottom - rcWindow.top };
     }
     return nAreas;
+}
+
+static bool SameSize(const RECT& rcA, const RECT& rcB)
+{
+    return rcA.right - rcA.left == rcB.right - rcB.left && rcA.bottom - rcA.top == rcB.bottom - rcB.top;
+}
+
+// Areas of one size share one average, made when the first of them comes.
+void DrawPictureAreas(CDC* pDC, SECImage& image, RECT* pAreas, int nAreas)
+{
+    for (int i = 0; i < nAreas; i++)
+    {
+        if (std::any_of(pAreas, pAreas + i, [&](const RECT& rc) { return SameSize(rc, pAreas[i]); }))
+            continue;
+        SECDib shrunk;
+        const SIZE sizeArea = { pAreas[i].right - pAreas[i].left, pAreas[i].bottom - pAreas[i].top };
+        SECImage* pDrawn = ShrinkToDrawnSize(image, sizeArea, shrunk) ? &shrunk : &image;
+        for (int j = i; j < nAreas; j++)
+            if (SameSize(pAreas[j], pAreas[i]))
+                DrawFitted(&pAreas[j], pDC, pDrawn);
+    }
 }
 
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage)

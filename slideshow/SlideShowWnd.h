@@ -72,6 +72,12 @@ protected:
 // draws it stretched.
 void DrawFitted(RECT* pClient, CDC* pDC, SECImage* pImage);
 
+// Draws the picture into each of the areas with DrawFitted. Where an area
+// shows it smaller than it is held, a colour picture is first averaged down
+// to the size drawn there (ShrinkToDrawnSize), so that it is drawn 1:1 in
+// every area; otherwise it is stretched.
+void DrawPictureAreas(CDC* pDC, SECImage& image, RECT* pAreas, int nAreas);
+
 // The most monitors the picture is drawn on; further ones show the background.
 #define MAX_PICTURE_AREAS 16
 // The areas that each show the whole picture in a window whose client area

@@ -1,5 +1,6 @@
 // The slide show's order, timing, fitting, settings file and folder
-// listing, in-process (the settings file is the prefix's Vistel.ini).
+// listing and its draw on several monitors, in-process (the settings file
+// is the prefix's Vistel.ini).
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
@@ -11,6 +12,7 @@
 
 #include "../../slideshow/DisplayImage.h"
 #include "../../slideshow/SlideShowWnd.h"
+#include "ImageMemory.h"
 
 static CSlideShowWnd s_saverWnd;
 
@@ -157,4 +159,42 @@ TEST_CASE("The list skips folders and short-name matches; a folder too long for 
     s_saverWnd.m_images.RemoveAll(false);
     s_saverWnd.ScanFolder(("C:\\" + std::string(252, 'a') + "\\").c_str(), "*.jfif"); // 256 + 6 characters
     CHECK(s_saverWnd.m_images.m_nCount == 0);
+}
+
+TEST_CASE("A monitor smaller than the one the picture was loaded for shows it averaged, not sampled")
+{
+    // 150 x 100 in black and white columns one pixel wide: 1:1 on the
+    // 160 x 120 monitor, 100 x 66 at 160,7 on the 100 x 80 one, where each
+    // pixel covers one and a half columns (grey 85 or 170).
+    SECDib image;
+    image.m_dwPixelsWide = 150, image.m_dwPixelsHigh = 100, image.m_nPixelDepth = 24;
+    const DWORD cbRow = SECImage::AlignedRowBytes(24, 150);
+    REQUIRE(image.AllocInfoHeader(0));
+    image.m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbRow * 100));
+    for (DWORD i = 0; i < cbRow * 100; i++)
+        image.m_pPixelBits[i] = i % cbRow / 3 % 2 != 0 ? 255 : 0;
+    image.m_bRowsAligned = TRUE;
+    const BITMAPINFOHEADER header = { 40, 260, -120, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
+    void* pvScreen = nullptr;
+    const HBITMAP hScreen = ::CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
+                                               DIB_RGB_COLORS, &pvScreen, nullptr, 0);
+    CDC dc;
+    dc.Attach(::CreateCompatibleDC(nullptr));
+    const HGDIOBJ hOld = ::SelectObject(dc.m_hDC, hScreen);
+    dc.SetStretchBltMode(COLORONCOLOR);
+    RECT rcAreas[] = { { 160, 0, 260, 80 }, { 0, 0, 160, 120 } };
+    DrawPictureAreas(&dc, image, rcAreas, 2);
+    ::GdiFlush();
+    const auto blue = [&](int x, int y) { return static_cast<const BYTE*>(pvScreen)[4 * (y * 260 + x)]; };
+    int nSampled = 0, nWrong = 0;
+    for (int y = 7; y < 73; y++)
+        for (int x = 160; x < 260; x++)
+            nSampled += blue(x, y) < 64 || blue(x, y) > 191;
+    for (int y = 10; y < 110; y++)
+        for (int x = 5; x < 155; x++)
+            nWrong += blue(x, y) != ((x - 5) % 2 != 0 ? 255 : 0);
+    CHECK(nSampled == 0);
+    CHECK(nWrong == 0);
+    ::DeleteObject(::SelectObject(dc.m_hDC, hOld));
+    ::DeleteDC(dc.Detach());
 }
