@@ -5,8 +5,8 @@
 // offset of IFD0), and at that offset the directory: a 16-bit entry count,
 // then 12-byte entries (tag, type, count, value or offset; a value of up to
 // four bytes sits in the entry itself, first). Offsets count from the start
-// of the TIFF data. Every field is read through Read16/Read32, which refuse
-// a field that does not lie wholly inside the data.
+// of the TIFF data. Every field is read through a FieldReader over the TIFF
+// data: a field that does not lie wholly inside them fails it.
 //
 // The turn: orientations 5 to 8 are a transpose (rows become columns) into
 // a new block followed by what 1 to 4 do in place; 2 mirrors every row, 3
@@ -18,6 +18,7 @@
 
 #include <jpeglib.h>
 
+#include "FieldReader.h"
 #include "ImageMemory.h"
 
 namespace
@@ -25,38 +26,13 @@ namespace
 const BYTE EXIF_SIGNATURE[] = { 'E', 'x', 'i', 'f', 0, 0 };
 const DWORD SIGNATURE_BYTES = sizeof(EXIF_SIGNATURE);
 const DWORD TIFF_HEADER_BYTES = 8;
+const WORD BIG_ENDIAN_MARK = 0x4D4D;    // "MM"
+const WORD LITTLE_ENDIAN_MARK = 0x4949; // "II"
 const WORD TIFF_MAGIC = 42;
 const DWORD ENTRY_BYTES = 12;
 const WORD TAG_ORIENTATION = 0x0112;
 const WORD TYPE_SHORT = 3;
 const int AS_STORED = 1, MIRRORED = 2, HALF_TURN = 3, FLIPPED = 4, LAST_ORIENTATION = 8;
-
-// The TIFF data of an Exif segment, read in their byte order.
-struct TiffData
-{
-    const BYTE* pData;
-    DWORD cbData;
-    BOOL bBigEndian;
-
-    BOOL Read16(DWORD dwOffset, WORD* pValue) const
-    {
-        if (dwOffset > cbData || cbData - dwOffset < 2)
-            return FALSE;
-        const BYTE* p = pData + dwOffset;
-        *pValue = bBigEndian ? static_cast<WORD>((p[0] << 8) | p[1]) : ReadLE16(p);
-        return TRUE;
-    }
-
-    BOOL Read32(DWORD dwOffset, DWORD* pValue) const
-    {
-        WORD wFirst = 0, wSecond = 0;
-        if (!Read16(dwOffset, &wFirst) || !Read16(dwOffset + 2, &wSecond))
-            return FALSE;
-        *pValue = bBigEndian ? (static_cast<DWORD>(wFirst) << 16) | wSecond
-                             : (static_cast<DWORD>(wSecond) << 16) | wFirst;
-        return TRUE;
-    }
-};
 
 // Reverses the order of nPixels pixels of cbPixel bytes each.
 void ReversePixels(BYTE* pPixels, size_t nPixels, size_t cbPixel)
@@ -103,30 +79,28 @@ int ExifOrientation(const BYTE* pData, DWORD cbData)
     if (pData == nullptr || cbData < SIGNATURE_BYTES + TIFF_HEADER_BYTES ||
         std::memcmp(pData, EXIF_SIGNATURE, SIGNATURE_BYTES) != 0)
         return AS_STORED;
-    TiffData tiff = { pData + SIGNATURE_BYTES, cbData - SIGNATURE_BYTES, FALSE };
-    if (tiff.pData[0] == 'M' && tiff.pData[1] == 'M')
-        tiff.bBigEndian = TRUE;
-    else if (tiff.pData[0] != 'I' || tiff.pData[1] != 'I')
+    FieldReader tiff(pData + SIGNATURE_BYTES, cbData - SIGNATURE_BYTES);
+    const WORD wByteOrder = tiff.Word(); // the same in either order
+    if (wByteOrder == BIG_ENDIAN_MARK)
+        tiff.SetBigEndian(TRUE);
+    else if (wByteOrder != LITTLE_ENDIAN_MARK)
         return AS_STORED;
 
-    WORD wMagic = 0, wEntries = 0;
-    DWORD dwDirectory = 0;
-    if (!tiff.Read16(2, &wMagic) || wMagic != TIFF_MAGIC || !tiff.Read32(4, &dwDirectory) ||
-        !tiff.Read16(dwDirectory, &wEntries))
+    if (tiff.Word() != TIFF_MAGIC)
         return AS_STORED;
+    tiff.Seek(tiff.Dword());
+    const DWORD dwEntries = tiff.Word();
     // A directory that claims more entries than the data hold is broken as a whole.
-    const DWORD dwFirstEntry = dwDirectory + 2; // no overflow: the count lay inside the data
-    if (wEntries > (tiff.cbData - dwFirstEntry) / ENTRY_BYTES)
+    if (tiff.Failed() || dwEntries > tiff.Remaining() / ENTRY_BYTES)
         return AS_STORED;
 
-    for (DWORD i = 0; i < wEntries; i++)
+    for (DWORD i = 0; i < dwEntries; i++)
     {
-        const DWORD dwEntry = dwFirstEntry + i * ENTRY_BYTES;
-        WORD wTag = 0, wType = 0, wValue = 0;
-        DWORD dwCount = 0;
-        if (!tiff.Read16(dwEntry, &wTag) || !tiff.Read16(dwEntry + 2, &wType) ||
-            !tiff.Read32(dwEntry + 4, &dwCount) || !tiff.Read16(dwEntry + 8, &wValue))
-            return AS_STORED;
+        const WORD wTag = tiff.Word();
+        const WORD wType = tiff.Word();
+        const DWORD dwCount = tiff.Dword();
+        const WORD wValue = tiff.Word(); // a short value comes first in its four bytes
+        tiff.Skip(2);
         if (wTag == TAG_ORIENTATION) // the first one counts
         {
             const BOOL bValid = wType == TYPE_SHORT && dwCount == 1 && wValue >= AS_STORED &&

@@ -16,6 +16,7 @@
 #include <limits>
 #include <cstring>
 
+#include "FieldReader.h"
 #include "ImageMemory.h"
 
 IMPLEMENT_SERIAL(SECDib, CObject, 1)
@@ -144,9 +145,11 @@ bool ReadFileHeader(CFile* pFile, BmpHeader& h)
     BYTE fileHeader[FILE_HEADER_BYTES];
     if (SECImage::ReadFully(pFile, fileHeader, FILE_HEADER_BYTES) != FILE_HEADER_BYTES)
         return false;
-    if (ReadLE16(fileHeader) != 0x4D42) // "BM"
+    FieldReader in(fileHeader, FILE_HEADER_BYTES);
+    if (in.Word() != 0x4D42) // "BM"
         return false;
-    h.dwOffBits = ReadLE32(fileHeader + 10);
+    in.Skip(8); // the file size and the reserved words
+    h.dwOffBits = in.Dword();
     // The pixel data must lie in the file, after the smallest header, and
     // where a seek can reach them.
     if (h.dwOffBits > h.dwAvailable || h.dwOffBits < FILE_HEADER_BYTES + CORE_HEADER_BYTES ||
@@ -156,30 +159,31 @@ bool ReadFileHeader(CFile* pFile, BmpHeader& h)
     return true;
 }
 
-// The fields of a core header (unsigned 16-bit sizes, no compression,
-// RGBTRIPLE colour entries) or of an info header of 40 bytes or more.
-void ParseInfoHeader(const BYTE* info, BmpHeader& h)
+// The fields after the size of a core header (unsigned 16-bit sizes, no
+// compression, RGBTRIPLE colour entries) or of an info header of 40 bytes or
+// more; the reader is left at byte 40 of the latter.
+void ParseInfoHeader(FieldReader& in, BmpHeader& h)
 {
     if (h.dwHeaderSize == CORE_HEADER_BYTES)
     {
-        h.lWidth = ReadLE16(info + 4);
-        h.lHeight = ReadLE16(info + 6);
-        h.wPlanes = ReadLE16(info + 8);
-        h.wBitCount = ReadLE16(info + 10);
+        h.lWidth = in.Word();
+        h.lHeight = in.Word();
+        h.wPlanes = in.Word();
+        h.wBitCount = in.Word();
         h.dwCompression = BI_RGB;
         h.dwEntryBytes = 3;
         return;
     }
-    h.lWidth = static_cast<LONG>(ReadLE32(info + 4));
-    h.lHeight = static_cast<LONG>(ReadLE32(info + 8));
-    h.wPlanes = ReadLE16(info + 12);
-    h.wBitCount = ReadLE16(info + 14);
-    h.dwCompression = ReadLE32(info + 16);
-    h.dwSizeImage = ReadLE32(info + 20);
-    h.lXPelsPerMeter = static_cast<LONG>(ReadLE32(info + 24));
-    h.lYPelsPerMeter = static_cast<LONG>(ReadLE32(info + 28));
-    h.dwClrUsed = ReadLE32(info + 32);
-    h.dwClrImportant = ReadLE32(info + 36);
+    h.lWidth = static_cast<LONG>(in.Dword());
+    h.lHeight = static_cast<LONG>(in.Dword());
+    h.wPlanes = in.Word();
+    h.wBitCount = in.Word();
+    h.dwCompression = in.Dword();
+    h.dwSizeImage = in.Dword();
+    h.lXPelsPerMeter = static_cast<LONG>(in.Dword());
+    h.lYPelsPerMeter = static_cast<LONG>(in.Dword());
+    h.dwClrUsed = in.Dword();
+    h.dwClrImportant = in.Dword();
     h.dwEntryBytes = 4;
     h.bMasks = h.dwCompression == BI_BITFIELDS;
 }
@@ -188,21 +192,23 @@ void ParseInfoHeader(const BYTE* info, BmpHeader& h)
 // or after a 40-byte one.
 bool ReadInfoHeader(CFile* pFile, BmpHeader& h)
 {
-    BYTE info[LARGEST_HEADER_BYTES] = {};
+    BYTE info[LARGEST_HEADER_BYTES];
     if (SECImage::ReadFully(pFile, info, 4) != 4)
         return false;
-    const DWORD dwSize = h.dwHeaderSize = ReadLE32(info);
+    const DWORD dwSize = h.dwHeaderSize = FieldReader(info, 4).Dword();
     if (dwSize != CORE_HEADER_BYTES && (dwSize < INFO_HEADER_BYTES || dwSize > LARGEST_HEADER_BYTES))
         return false;
     if (dwSize > h.cbHeaderArea || SECImage::ReadFully(pFile, info + 4, dwSize - 4) != dwSize - 4)
         return false;
     h.cbConsumed = dwSize;
-    ParseInfoHeader(info, h);
+    FieldReader in(info, dwSize);
+    in.Skip(4);
+    ParseInfoHeader(in, h);
     if (!h.bMasks)
         return true;
     if (dwSize >= INFO_HEADER_BYTES + MASK_BYTES)
     {
-        std::memcpy(h.masks, info + INFO_HEADER_BYTES, MASK_BYTES);
+        in.Bytes(h.masks, MASK_BYTES);
         return true;
     }
     if (h.cbHeaderArea - h.cbConsumed < MASK_BYTES || SECImage::ReadFully(pFile, h.masks, MASK_BYTES) != MASK_BYTES)

@@ -16,9 +16,7 @@
 // width is dropped, so nothing is ever written outside a row.
 #include "SECPcx.h"
 
-#include <cstddef>
-#include <cstring>
-
+#include "FieldReader.h"
 #include "ImageMemory.h"
 
 IMPLEMENT_SERIAL(SECPcx, CObject, 1)
@@ -34,11 +32,6 @@ const BYTE RUN_COUNT = 0x3F;
 const BYTE TABLE_MARKER = 12;
 const DWORD HEADER_MAP_ENTRIES = 16;
 
-// The file's header has the structure's layout on the little-endian
-// machines Windows runs on: its fields lie at their natural alignment.
-static_assert(sizeof(PCXHEADER) == HEADER_BYTES && offsetof(PCXHEADER, wBytesPerLine) == 66,
-              "PCXHEADER is the file's header byte for byte");
-
 // A colour-table entry from a red, green, blue triple.
 void SetEntry(RGBQUAD& entry, const BYTE* pRgb)
 {
@@ -46,6 +39,29 @@ void SetEntry(RGBQUAD& entry, const BYTE* pRgb)
     entry.rgbGreen = pRgb[1];
     entry.rgbBlue = pRgb[2];
     entry.rgbReserved = 0;
+}
+
+// The header's fields, in the order the file stores them.
+void ReadHeaderFields(FieldReader& in, PCXHEADER& h)
+{
+    h.bManufacturer = in.Byte();
+    h.bVersion = in.Byte();
+    h.bEncoding = in.Byte();
+    h.bBitsPerPixel = in.Byte();
+    h.wXMin = in.Word();
+    h.wYMin = in.Word();
+    h.wXMax = in.Word();
+    h.wYMax = in.Word();
+    h.wHorizontalDpi = in.Word();
+    h.wVerticalDpi = in.Word();
+    in.Bytes(h.abColorMap, 3 * HEADER_MAP_ENTRIES);
+    h.bReserved = in.Byte();
+    h.bPlanes = in.Byte();
+    h.wBytesPerLine = in.Word();
+    h.wPaletteInfo = in.Word();
+    h.wHorizontalScreenSize = in.Word();
+    h.wVerticalScreenSize = in.Word();
+    in.Bytes(h.abFiller, sizeof(h.abFiller));
 }
 
 // The most bytes that cb bytes of run-length encoded data can decode to.
@@ -125,7 +141,8 @@ BOOL SECPcx::DecodeFromFile(CFile* pFile)
     BYTE abHeader[HEADER_BYTES];
     if (ReadFully(pFile, abHeader, HEADER_BYTES) != HEADER_BYTES)
         return FALSE;
-    std::memcpy(&m_header, abHeader, HEADER_BYTES);
+    FieldReader in(abHeader, HEADER_BYTES);
+    ReadHeaderFields(in, m_header);
 
     // The file's length from where this read started.
     const DWORD dwStart = pFile->GetPosition() - HEADER_BYTES;

@@ -21,6 +21,7 @@
 
 #include <cstring>
 
+#include "FieldReader.h"
 #include "ImageMemory.h"
 
 IMPLEMENT_SERIAL(SECTarga, CObject, 1)
@@ -44,40 +45,6 @@ enum { TYPE_MAPPED = 1, TYPE_TRUE_COLOR = 2, TYPE_GREY = 3, TYPE_RLE_MAPPED = 9,
        TYPE_RLE_GREY = 11 };
 const BYTE DESCRIPTOR_TOP_DOWN = 0x20;
 const BYTE DESCRIPTOR_RIGHT_TO_LEFT = 0x10;
-
-// Little-endian fields one after another from a block the caller has read
-// whole.
-class FieldReader
-{
-public:
-    explicit FieldReader(const BYTE* p) : m_p(p) {}
-    BYTE Byte() { return *m_p++; }
-    WORD Word()
-    {
-        m_p += 2;
-        return ReadLE16(m_p - 2);
-    }
-    DWORD Dword()
-    {
-        m_p += 4;
-        return ReadLE32(m_p - 4);
-    }
-    template <size_t N> void Words(WORD (&aw)[N])
-    {
-        for (WORD& w : aw)
-            w = Word();
-    }
-    // A text field: its bytes, always ending in a zero byte inside the field.
-    template <size_t N> void Text(char (&sz)[N])
-    {
-        std::memcpy(sz, m_p, N);
-        sz[N - 1] = '\0';
-        m_p += N;
-    }
-
-private:
-    const BYTE* m_p;
-};
 
 // A true-colour value of the stored kind as blue, green, red.
 inline void Convert555(const BYTE* pStored, BYTE* pBgr)
@@ -155,18 +122,19 @@ short SECTarga::ReadTargaHeader()
     BYTE abHeader[HEADER_BYTES];
     if (!ReadHere(abHeader, HEADER_BYTES))
         return TARGA_SHORT_READ;
-    m_header.bIdLength = abHeader[0];
-    m_header.bColorMapType = abHeader[1];
-    m_header.bImageType = abHeader[2];
-    m_header.wColorMapFirst = ReadLE16(abHeader + 3);
-    m_header.wColorMapLength = ReadLE16(abHeader + 5);
-    m_header.bColorMapEntrySize = abHeader[7];
-    m_header.wXOrigin = ReadLE16(abHeader + 8);
-    m_header.wYOrigin = ReadLE16(abHeader + 10);
-    m_header.wWidth = ReadLE16(abHeader + 12);
-    m_header.wHeight = ReadLE16(abHeader + 14);
-    m_header.bPixelDepth = abHeader[16];
-    m_header.bDescriptor = abHeader[17];
+    FieldReader in(abHeader, HEADER_BYTES);
+    m_header.bIdLength = in.Byte();
+    m_header.bColorMapType = in.Byte();
+    m_header.bImageType = in.Byte();
+    m_header.wColorMapFirst = in.Word();
+    m_header.wColorMapLength = in.Word();
+    m_header.bColorMapEntrySize = in.Byte();
+    m_header.wXOrigin = in.Word();
+    m_header.wYOrigin = in.Word();
+    m_header.wWidth = in.Word();
+    m_header.wHeight = in.Word();
+    m_header.bPixelDepth = in.Byte();
+    m_header.bDescriptor = in.Byte();
 
     if (m_header.bIdLength != 0)
     {
@@ -201,9 +169,10 @@ short SECTarga::ReadTrailer()
     BYTE abFooter[FOOTER_BYTES];
     if (m_dwFileLength < FOOTER_BYTES || !ReadAt(m_dwFileLength - FOOTER_BYTES, abFooter, FOOTER_BYTES))
         return TARGA_SHORT_READ;
-    m_dwExtensionOffset = ReadLE32(abFooter);
-    m_dwDevDirOffset = ReadLE32(abFooter + 4);
-    std::memcpy(m_szSignature, abFooter + 8, SIGNATURE_BYTES);
+    FieldReader in(abFooter, FOOTER_BYTES);
+    m_dwExtensionOffset = in.Dword();
+    m_dwDevDirOffset = in.Dword();
+    in.Bytes(m_szSignature, SIGNATURE_BYTES); // as stored: the zero byte is part of the signature
     m_bNewFormat = std::memcmp(m_szSignature, SIGNATURE, SIGNATURE_BYTES) == 0;
     if (!m_bNewFormat)
         return 0;
@@ -230,16 +199,19 @@ BOOL SECTarga::CheckDeveloperDirectory()
     BYTE abCount[2];
     if (!ReadAt(m_dwDevDirOffset, abCount, 2))
         return FALSE;
-    const DWORD dwTags = ReadLE16(abCount);
+    const DWORD dwTags = FieldReader(abCount, 2).Word();
     if (dwTags == 0)
         return TRUE;
     const DWORD cbTags = dwTags * TAG_BYTES; // at most 655350
     BYTE* pTags = static_cast<BYTE*>(AllocImageBlock(cbTags));
     BOOL bInside = pTags != nullptr && ReadAt(m_dwDevDirOffset + 2, pTags, cbTags);
+    FieldReader in(pTags, bInside ? cbTags : 0);
     for (DWORD i = 0; bInside && i < dwTags; i++)
     {
-        const BYTE* pTag = pTags + i * TAG_BYTES;
-        bInside = static_cast<ULONGLONG>(ReadLE32(pTag + 2)) + ReadLE32(pTag + 6) <= m_dwFileLength;
+        in.Skip(2); // the tag number
+        const DWORD dwDataOffset = in.Dword();
+        const DWORD cbTagData = in.Dword();
+        bInside = static_cast<ULONGLONG>(dwDataOffset) + cbTagData <= m_dwFileLength;
     }
     FreeImageBlock(pTags);
     return bInside;
@@ -250,7 +222,7 @@ BOOL SECTarga::ReadExtensionArea()
     BYTE abExtension[EXTENSION_BYTES];
     if (!ReadAt(m_dwExtensionOffset, abExtension, EXTENSION_BYTES))
         return FALSE;
-    FieldReader in(abExtension);
+    FieldReader in(abExtension, EXTENSION_BYTES);
     TGAEXTENSION& e = m_extension;
     e.wSize = in.Word();
     in.Text(e.szAuthorName);
@@ -284,11 +256,13 @@ short SECTarga::ReadScanLineTable()
     m_pScanLineTable = static_cast<DWORD*>(AllocImageBlock(cbTable));
     if (m_pScanLineTable == nullptr)
         return TARGA_NO_SCAN_LINE_TABLE;
+    // The offsets are read in place: each from the four bytes it replaces.
     BYTE* pBytes = reinterpret_cast<BYTE*>(m_pScanLineTable);
     if (!ReadAt(dwScanLines, pBytes, cbTable))
         return TARGA_SHORT_READ;
+    FieldReader in(pBytes, cbTable);
     for (DWORD i = 0; i < dwHeight; i++)
-        m_pScanLineTable[i] = ReadLE32(pBytes + 4 * i);
+        m_pScanLineTable[i] = in.Dword();
     return 0;
 }
 
@@ -301,8 +275,9 @@ short SECTarga::ReadStamp()
     BYTE abSize[2];
     if (!ReadAt(dwStamp, abSize, 2))
         return TARGA_SHORT_READ;
-    m_bStampWidth = abSize[0];
-    m_bStampHeight = abSize[1];
+    FieldReader in(abSize, 2);
+    m_bStampWidth = in.Byte();
+    m_bStampHeight = in.Byte();
     // At most 255 × 255 × 32 bytes.
     const DWORD cbStamp = static_cast<DWORD>(m_bStampWidth) * m_bStampHeight * ((m_header.bPixelDepth + 7u) / 8);
     if (cbStamp == 0)
@@ -322,7 +297,7 @@ BOOL SECTarga::ReadColorCorrection()
     BYTE abTable[COLOR_CORRECTION_BYTES];
     if (!ReadAt(m_extension.dwColorCorrectionOffset, abTable, COLOR_CORRECTION_BYTES))
         return FALSE;
-    FieldReader in(abTable);
+    FieldReader in(abTable, COLOR_CORRECTION_BYTES);
     for (auto& awEntry : m_colorCorrection)
         in.Words(awEntry);
     return TRUE;
@@ -406,7 +381,8 @@ void SECTarga::ConvertPixel(const BYTE* pStored, BYTE* pBgr) const
     if (kind == PIXEL_INDEX)
     {
         // The colour-map entry stands in for the pixel.
-        const DWORD dwIndex = m_dwBytesPerPixel == 1 ? pStored[0] : ReadLE16(pStored);
+        const DWORD dwIndex =
+            m_dwBytesPerPixel == 1 ? pStored[0] : pStored[0] | (static_cast<DWORD>(pStored[1]) << 8);
         const DWORD dwEntry = dwIndex - m_header.wColorMapFirst; // wraps for indices below the first
         if (dwEntry >= m_header.wColorMapLength)
             kind = PIXEL_NONE;
