@@ -17,7 +17,9 @@
 
 #include <cstring>
 
+#include "FieldReader.h"
 #include "ImageMemory.h"
+#include "SECDib.h"
 
 // Where one source pixel's weight goes: wFirst to output pixel dwTarget,
 // wNext to the one after it; bEnds when dwTarget ends inside or at the end
@@ -147,8 +149,12 @@ void MapChannels(const SECImage& image, MaskedChannel (&channels)[3])
 {
     DWORD masks[3] = { 0x7C00, 0x03E0, 0x001F }; // red, green, blue
     if (image.m_pInfoHeader->biCompression == BI_BITFIELDS)
-        for (DWORD i = 0; i < 3; i++)
-            masks[i] = ReadLE32(reinterpret_cast<const BYTE*>(image.m_pInfoHeader) + INFO_HEADER_BYTES + 4 * i);
+    {
+        FieldReader in(reinterpret_cast<const BYTE*>(image.m_pInfoHeader), ImageBlockSize(image.m_pInfoHeader));
+        in.Seek(INFO_HEADER_BYTES);
+        for (DWORD& dwMask : masks)
+            dwMask = in.Dword();
+    }
     for (DWORD i = 0; i < 3; i++)
         MapChannel(masks[2 - i], channels[i]);
 }
@@ -158,7 +164,9 @@ void WidenRow(const BYTE* pIn, DWORD dwWidth, DWORD cbPixel, const MaskedChannel
 {
     for (DWORD x = 0; x < dwWidth; x++, pIn += cbPixel, pOut += 3)
     {
-        const DWORD dwPixel = cbPixel == 2 ? ReadLE16(pIn) : ReadLE32(pIn);
+        DWORD dwPixel = pIn[0] | static_cast<DWORD>(pIn[1]) << 8; // little-endian
+        if (cbPixel == 4)
+            dwPixel |= static_cast<DWORD>(pIn[2]) << 16 | static_cast<DWORD>(pIn[3]) << 24;
         for (DWORD c = 0; c < 3; c++)
             pOut[c] = channels[c].value[dwPixel >> channels[c].dwShift & channels[c].dwMask];
     }
@@ -282,40 +290,29 @@ BOOL ShrinkPictureInto(const SECImage& source, SECImage& target, DWORD dwWidth, 
     if (cbWork == 0 || (bWiden && cbWideRow == 0) || !MultiplySize(cbOutRow, dwHeight, &cbOut))
         return FALSE;
 
-    BITMAPINFOHEADER* pHeader = static_cast<BITMAPINFOHEADER*>(AllocImageBlock(INFO_HEADER_BYTES));
-    BYTE* pOut = static_cast<BYTE*>(AllocImageBlock(cbOut));
+    // The average is made in an object of its own: the target, which may be
+    // the source, changes only once it is complete.
+    SECDib average;
+    average.m_nPixelDepth = static_cast<int>(dwDepth);
+    average.SetPixelSize(dwWidth, dwHeight);
+    average.m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbOut));
     void* pWork = AllocImageBlock(cbWork);
     BYTE* pWideRow = bWiden ? static_cast<BYTE*>(AllocImageBlock(cbWideRow)) : nullptr;
-    const bool bHave = pHeader != nullptr && pOut != nullptr && pWork != nullptr && (!bWiden || pWideRow != nullptr);
+    const bool bHave = average.AllocInfoHeader(0) && average.m_pPixelBits != nullptr && pWork != nullptr &&
+                       (!bWiden || pWideRow != nullptr);
     if (bHave)
-        AverageRows(source, pWork, dwWidth, dwHeight, pWideRow, pOut, cbOutRow);
+        AverageRows(source, pWork, dwWidth, dwHeight, pWideRow, average.m_pPixelBits, cbOutRow);
     FreeImageBlock(pWork);
     FreeImageBlock(pWideRow);
     if (!bHave)
-    {
-        FreeImageBlock(pHeader);
-        FreeImageBlock(pOut);
         return FALSE;
-    }
 
-    pHeader->biSize = INFO_HEADER_BYTES;
-    pHeader->biWidth = static_cast<LONG>(dwWidth);
-    pHeader->biHeight = static_cast<LONG>(dwHeight);
-    pHeader->biPlanes = 1;
-    pHeader->biBitCount = static_cast<WORD>(dwDepth);
-    pHeader->biCompression = BI_RGB;
-    pHeader->biSizeImage = cbOut;
-    const BOOL bHalftoneDraw = source.m_bHalftoneDraw;
-    target.ReleaseContents(); // the source's blocks too, when it is the target
-    target.m_pInfoHeader = pHeader;
-    target.m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(pHeader) + INFO_HEADER_BYTES);
-    target.m_pPixelBits = pOut;
-    target.m_nPixelDepth = static_cast<int>(dwDepth);
-    target.m_dwPixelsWide = dwWidth;
-    target.m_dwPixelsHigh = dwHeight;
-    target.m_dwAlignedWidth = SECImage::AlignedRowBytes(8, dwWidth);
-    target.m_bRowsAligned = TRUE;
-    target.m_bHalftoneDraw = bHalftoneDraw;
+    average.m_pInfoHeader->biSizeImage = cbOut;
+    average.m_bRowsAligned = TRUE;
+    average.m_bHalftoneDraw = source.m_bHalftoneDraw;
+    average.m_nScreenPlanes = target.m_nScreenPlanes; // the target's screen stays
+    average.m_nScreenColors = target.m_nScreenColors;
+    target.AdoptContents(average);
     return TRUE;
 }
 
