@@ -155,10 +155,7 @@ BOOL OrientPackedPicture(SECImage& image, int nOrientation, DWORD* pcbBits)
         image.m_pPixelBits = pTurned;
         if (pcbBits != nullptr)
             *pcbBits = cbBits;
-        image.m_dwPixelsWide = static_cast<DWORD>(nHigh);
-        image.m_dwPixelsHigh = static_cast<DWORD>(nWide);
-        image.m_pInfoHeader->biWidth = static_cast<LONG>(nHigh);
-        image.m_pInfoHeader->biHeight = static_cast<LONG>(nWide);
+        image.SetPixelSize(static_cast<DWORD>(nHigh), static_cast<DWORD>(nWide));
         nOrientation -= FIRST_QUARTER_TURN - AS_STORED; // what is left to do: 1 to 4 on the turned rows
     }
 

@@ -79,7 +79,7 @@ BOOL SECImage::EndAbandonCheck()
 }
 
 // Asks the check now, unless it has said yes already.
-static BOOL AskAbandonCheck()
+static BOOL CheckAbandonNow()
 {
     s_dwRowsUnchecked = 0;
     if (!s_bAbandoned && s_pfnAbandonCheck != nullptr)
@@ -87,14 +87,14 @@ static BOOL AskAbandonCheck()
     return s_bAbandoned;
 }
 
-BOOL SECImage::AbandonRequested()
+BOOL SECImage::CheckAbandonAfterRow()
 {
     if (s_pfnAbandonCheck == nullptr || ++s_dwRowsUnchecked < ABANDON_CHECK_ROWS)
         return s_bAbandoned;
-    return AskAbandonCheck();
+    return CheckAbandonNow();
 }
 
-BOOL SECImage::LoadAbandoned()
+BOOL SECImage::WasAbandoned()
 {
     return s_bAbandoned;
 }
@@ -103,7 +103,7 @@ DWORD SECImage::ReadFullyAbandonable(CFile* pFile, void* pDst, DWORD dwCount)
 {
     BYTE* p = static_cast<BYTE*>(pDst);
     DWORD dwDone = 0;
-    while (dwDone < dwCount && !AskAbandonCheck())
+    while (dwDone < dwCount && !CheckAbandonNow())
     {
         const DWORD dwPiece = dwCount - dwDone < ABANDON_CHECK_BYTES ? dwCount - dwDone : ABANDON_CHECK_BYTES;
         const DWORD dwRead = ReadFully(pFile, p + dwDone, dwPiece);
@@ -497,6 +497,17 @@ WORD SECImage::ColorTableSize() const
     }
 }
 
+void SECImage::SetPixelSize(DWORD dwWidth, DWORD dwHeight)
+{
+    m_dwPixelsWide = dwWidth;
+    m_dwPixelsHigh = dwHeight;
+    m_dwAlignedWidth = AlignedRowBytes(8, dwWidth);
+    if (m_pInfoHeader == nullptr)
+        return;
+    m_pInfoHeader->biWidth = static_cast<LONG>(dwWidth);
+    m_pInfoHeader->biHeight = static_cast<LONG>(dwHeight); // positive: bottom row first
+}
+
 BOOL SECImage::AllocInfoHeader(DWORD cbTable)
 {
     FreeImageBlock(m_pInfoHeader);
@@ -509,8 +520,7 @@ BOOL SECImage::AllocInfoHeader(DWORD cbTable)
         return FALSE;
     m_pColorTable = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(m_pInfoHeader) + INFO_HEADER_BYTES);
     m_pInfoHeader->biSize = INFO_HEADER_BYTES;
-    m_pInfoHeader->biWidth = static_cast<LONG>(m_dwPixelsWide);
-    m_pInfoHeader->biHeight = static_cast<LONG>(m_dwPixelsHigh); // positive: bottom row first
+    SetPixelSize(m_dwPixelsWide, m_dwPixelsHigh);
     m_pInfoHeader->biPlanes = 1;
     m_pInfoHeader->biBitCount = static_cast<WORD>(m_nPixelDepth);
     m_pInfoHeader->biCompression = BI_RGB;

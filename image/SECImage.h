@@ -75,10 +75,11 @@ public:
     // its first check. EndAbandonCheck: TRUE when the check said yes.
     static void BeginAbandonCheck(LOADABANDONPROC pfnCheck);
     static BOOL EndAbandonCheck();
-    // For the decoders, once a row: TRUE when the load is to be given up.
-    static BOOL AbandonRequested();
+    // For the decoders, once a row: TRUE when the load is to be given up
+    // (the check is asked every 16 rows).
+    static BOOL CheckAbandonAfterRow();
     // TRUE once the check has said yes; asks nothing.
-    static BOOL LoadAbandoned();
+    static BOOL WasAbandoned();
     // ReadFully in pieces of 4 MB, the check asked before each; the bytes
     // read.
     static DWORD ReadFullyAbandonable(CFile* pFile, void* pDst, DWORD dwCount);
@@ -88,6 +89,8 @@ public:
 
     DWORD PixelWidth() const { return m_dwPixelsWide; }
     DWORD PixelHeight() const { return m_dwPixelsHigh; }
+    // The picture's size, and its header's when it has one.
+    void SetPixelSize(DWORD dwWidth, DWORD dwHeight);
 
     // StretchDIBits into the device context, through a halftone palette when
     // the screen's depth differs from the picture's. The StretchDIBits result,
