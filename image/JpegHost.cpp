@@ -168,7 +168,7 @@ void InstallJpegFileSource(j_decompress_ptr cinfo, CFile* pFile)
 
 static void MonitorProgress(j_common_ptr cinfo)
 {
-    if (SECImage::AbandonRequested())
+    if (SECImage::CheckAbandonAfterRow())
         DestroyAndJumpBack(cinfo);
 }
 

@@ -68,7 +68,7 @@ void InstallJpegFileSource(j_decompress_ptr cinfo, CFile* pFile);
 
 // ---- Giving up ------------------------------------------------------------
 //
-// A progress monitor that asks SECImage::AbandonRequested as the decoder
+// A progress monitor that asks SECImage::CheckAbandonAfterRow as the decoder
 // goes (every scan line, and every row of every scan while a multi-scan
 // file is read in); a yes ends the read as a fatal error does, without a
 // message. The record comes from the permanent pool.

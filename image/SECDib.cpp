@@ -321,7 +321,7 @@ BOOL SECImage::ReadBmpPixels(CFile* pFile, const BmpHeader& header)
         m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(header.cbImage));
         if (m_pPixelBits != nullptr)
             ReadFullyAbandonable(pFile, m_pPixelBits, cbData < header.cbImage ? cbData : header.cbImage);
-        return m_pPixelBits != nullptr && !LoadAbandoned();
+        return m_pPixelBits != nullptr && !WasAbandoned();
     }
 
     // The stream as far as biSizeImage says, when the file holds that much;
@@ -336,7 +336,7 @@ BOOL SECImage::ReadBmpPixels(CFile* pFile, const BmpHeader& header)
     if (m_pPixelBits == nullptr)
         return FALSE;
     cbStream = ReadFullyAbandonable(pFile, m_pPixelBits, cbStream);
-    if (LoadAbandoned())
+    if (WasAbandoned())
         return FALSE;
     bool bEnded = false;
     DWORD cbUsed = MeasureRleStream(m_pPixelBits, cbStream, header.wBitCount, &bEnded);

@@ -167,7 +167,7 @@ BOOL SECPcx::DecodeFromFile(CFile* pFile)
     if (m_pPixelBits == nullptr || !BeginBufferedIo(IO_BUFFER_BYTES, IO_READ))
         return FailDecode();
     DecodeScanLines();
-    if (LoadAbandoned())
+    if (WasAbandoned())
         return FailDecode();
     ReadColorTable();
     m_bRowsAligned = FALSE;
@@ -210,7 +210,7 @@ void SECPcx::DecodeScanLines()
             dwPlane = 0;
             pRow += cbRow;
             dwLine++;
-            if (AbandonRequested())
+            if (CheckAbandonAfterRow())
                 return;
         }
     }

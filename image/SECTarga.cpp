@@ -104,7 +104,7 @@ BOOL SECTarga::ReadHere(void* pDst, DWORD cb)
     return ReadAt(m_pCurrentFile->GetPosition(), pDst, cb);
 }
 
-short SECTarga::ReadTargaHeader()
+short SECTarga::ReadHeaderAndTrailer()
 {
     ReleaseDecoderBlocks();
     m_header = TGAHEADER();
@@ -451,7 +451,7 @@ BOOL SECTarga::DecodeRows()
         const BOOL bRead = bRle ? DecodeRleRow(pRow, m_header.wWidth, static_cast<WORD>(m_dwBytesPerPixel)) ==
                                       static_cast<long>(cbRow)
                                 : ReadPixels(pRow, m_dwPixelsWide);
-        if (!bRead || AbandonRequested())
+        if (!bRead || CheckAbandonAfterRow())
             return FALSE;
     }
     return m_dwPacketLeft == 0;
@@ -494,7 +494,7 @@ BOOL SECTarga::DecodeFromFile(CFile* pFile)
     if (pFile == nullptr)
         return FALSE;
     m_pCurrentFile = pFile;
-    if (ReadTargaHeader() != 0)
+    if (ReadHeaderAndTrailer() != 0)
         return FailDecode();
     if (m_header.wWidth == 0 || m_header.wHeight == 0 || !ChoosePixelKind() || !FileHoldsPixelData())
         return FailDecode();

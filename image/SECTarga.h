@@ -76,7 +76,7 @@ public:
     // or does not lie inside the file (or the image ID cannot be allocated);
     // TARGA_NO_COLOR_MAP, TARGA_NO_SCAN_LINE_TABLE or TARGA_NO_STAMP when
     // that block cannot be allocated.
-    short ReadTargaHeader();
+    short ReadHeaderAndTrailer();
     // The picture's size fields and its 24-bit header block, from m_header;
     // FALSE when the block cannot be allocated.
     BOOL PrepareBitmapHeader();
