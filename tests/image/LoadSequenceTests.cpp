@@ -38,30 +38,50 @@ struct ScriptedImage : public SECImage
     }
 };
 
-TEST_CASE("A failed load or a read error leaves the held picture as it was; the error reaches the caller")
+// A SECDib holding SMALL_BMP, loaded from its file, and what it consisted of.
+struct HeldPicture
 {
     const std::string strPath = WriteTempFile("vistel-held.bmp", SMALL_BMP);
     SECDib loaded;
-    REQUIRE(loaded.LoadFromPath(strPath.c_str()));
+    std::vector<UINT_PTR> before;
+    HeldPicture()
+    {
+        REQUIRE(loaded.LoadFromPath(strPath.c_str()));
+        before = Snapshot(loaded);
+    }
+};
+
+TEST_CASE_FIXTURE(HeldPicture, "A loaded picture's palette holds its colour table")
+{
     REQUIRE(loaded.m_pImagePalette != nullptr);
     PALETTEENTRY entry; // the table's entry 1, red
     ::GetPaletteEntries(*loaded.m_pImagePalette, 1, 1, &entry);
-    CHECK((entry.peRed == 255 && entry.peGreen == 0 && entry.peBlue == 0));
+    CHECK(entry.peRed == 255);
+    CHECK(entry.peGreen == 0);
+    CHECK(entry.peBlue == 0);
+}
+
+TEST_CASE_FIXTURE(HeldPicture, "A failed load leaves the held picture as it was")
+{
     Bytes broken = SMALL_BMP;
     broken[28] = 3; // biBitCount 3
-    const std::vector<UINT_PTR> before = Snapshot(loaded);
     CHECK_FALSE(loaded.LoadFromPath(WriteTempFile("vistel-broken.bmp", broken).c_str()));
     CHECK_FALSE(loaded.LoadFromPath(WriteTempFile("vistel-empty.bmp", {}).c_str()));
     CHECK(Snapshot(loaded) == before);
-
-    ScriptedImage image;
+    ScriptedImage image; // a decoder that leaves a block behind
     image.AdoptContents(loaded);
     CHECK_FALSE(image.LoadFromPath(strPath.c_str()));
     CHECK(Snapshot(image) == before);
+}
+
+TEST_CASE_FIXTURE(HeldPicture, "A read error reaches the caller, leaves the held picture and closes the file")
+{
+    ScriptedImage image;
+    image.AdoptContents(loaded);
     image.m_bThrow = true;
     CHECK_THROWS_AS(image.LoadFromPath(strPath.c_str()), CFileException);
     CHECK(Snapshot(image) == before);
-    // The file was closed on the way out: the same object opens it again.
+    // The same object opens the file again.
     image.m_bThrow = false;
     CHECK_FALSE(image.LoadFromPath(strPath.c_str()));
     CHECK(image.m_listFileObjects.GetCount() == 1);

@@ -51,8 +51,7 @@ TEST_CASE("Random order gives every part of a list larger than rand()'s range it
     s_saverWnd.m_bRandom = 0;
 }
 
-TEST_CASE("A picture larger than the window is shrunk by one factor; one as high keeps a 5-pixel margin; each "
-          "monitor shows it whole")
+TEST_CASE("Each monitor shows the picture centred, shrunk by one factor when larger, 5 pixels from edges as high")
 {
     // The window is W x H at the monitors' top left; without monitors, one monitor is the window.
     const struct { LONG W, H; DWORD iw, ih; const char* pszDrawn; std::vector<RECT> monitors = {}; } cases[] = {
@@ -95,11 +94,17 @@ static std::string Settings()
            std::to_string(CSlideShowWnd::SlideInterval(s_saverWnd.GetSpeed())) + " ms";
 }
 
-TEST_CASE("Reading the settings: defaults, the final backslash, numbers read as the system does, the timer interval")
+// The settings file in the Windows folder.
+static std::string WindowsIni()
 {
     char szWindows[MAX_PATH];
     ::GetWindowsDirectoryA(szWindows, MAX_PATH);
-    const std::string strIni = std::string(szWindows) + "\\Vistel.ini";
+    return std::string(szWindows) + "\\Vistel.ini";
+}
+
+TEST_CASE("The settings read: defaults, numbers as the system reads them, the final backslash, the timer interval")
+{
+    const std::string strIni = WindowsIni();
     const std::string strLong = "D:\\" + std::string(MAX_PATH - 4, 'p'); // the longest the browser gives
     const std::pair<std::string, std::string> cases[] = {
         { "", "8 0 8404992 C:\\ 40000 ms" }, // 8404992 is 0x804000, a dark blue
@@ -117,9 +122,11 @@ TEST_CASE("Reading the settings: defaults, the final backslash, numbers read as 
         std::ofstream(strIni) << "[Vistel]\n" << c.first << "\n";
         CHECK(Settings() == c.second);
     }
+}
 
-    // Settings the Windows directory refuses go to the user's copy, which
-    // is read in its place from then on and kept up to date.
+TEST_CASE("Settings the Windows folder refuses go to the user's copy, which is read in its place and kept up to date")
+{
+    const std::string strIni = WindowsIni();
     const std::string strUserFolder = std::string(std::getenv("APPDATA")) + "\\Vistel";
     ::DeleteFileA(strIni.c_str());
     CHECK(::CreateDirectoryA(strIni.c_str(), nullptr)); // where the file would be
@@ -140,7 +147,7 @@ TEST_CASE("Reading the settings: defaults, the final backslash, numbers read as 
     ::RemoveDirectoryA(strUserFolder.c_str());
 }
 
-TEST_CASE("The list skips folders and short-name matches; a folder too long for the search path lists nothing")
+TEST_CASE("The list holds the folder's picture files once each, not its folders")
 {
     char szTemp[MAX_PATH];
     ::GetTempPathA(MAX_PATH, szTemp);
@@ -156,6 +163,10 @@ TEST_CASE("The list skips folders and short-name matches; a folder too long for 
     for (int i = 0; i < s_saverWnd.m_images.m_nCount; i++)
         strListed += std::string(*s_saverWnd.m_images.m_ppItems[i]).substr(strFolder.size()) + " ";
     CHECK(strListed == "a.jpg b.jpeg ");
+}
+
+TEST_CASE("A folder too long for the search path lists nothing")
+{
     s_saverWnd.m_images.RemoveAll(false);
     s_saverWnd.ScanFolder(("C:\\" + std::string(252, 'a') + "\\").c_str(), "*.jfif"); // 256 + 6 characters
     CHECK(s_saverWnd.m_images.m_nCount == 0);
