@@ -41,7 +41,7 @@ def probe(*args, display=None, check=True):  # runs tests/helpers/probe.cpp; ret
         result = subprocess.run([WINE, PROBE, *map(str, args)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                 text=True, errors="replace", timeout=60, env=wine_env(display=display))
         # A probe that only looks is run again if it could not run (seen on a loaded machine).
-        if result.returncode == 0 or result.stdout or args[0] not in ("info", "item", "text", "cursor"):
+        if result.returncode == 0 or result.stdout or args[0] not in ("info", "item", "text", "cursor", "focus"):
             break
     if check and result.returncode != 0:
         raise AssertionError(f"probe {' '.join(map(str, args))} failed with {result.returncode}")
@@ -72,12 +72,30 @@ def wait_until(condition, timeout=START_TIMEOUT, interval=0.1):  # the first tru
     return result
 
 
-def wait_front(cls, title, timeout=START_TIMEOUT):  # a top-level window once in front, taking input; else 0
-    hwnd = wait_window(cls, title, timeout)
-    if hwnd and wait_until(lambda: info(hwnd).get("foreground") == "1", timeout):
-        time.sleep(0.3)  # in front is not yet drawn on the X screen
-        return hwnd
-    return 0
+def ready(hwnd, needs="keys", front=False, display=None):
+    """Waits until input reaches hwnd, else fails saying where it goes: its top-level window in front and, as needs
+    says, the pointer over that window's X window ("click"; keys reach a window no window manager focuses that way
+    here), the focus on hwnd (a control) or in it ("front") or both ("keys"). front brings it there, as a user would."""
+    said = []
+
+    def now():
+        said[:] = probe("focus", hwnd, display=display) + xdo("getmouselocation", "--shell", display=display).split()
+        at = {name: [int(v) for v in value.split()[:3]] for name, value in (line.split("=", 1) for line in said)}
+        window, top, x_window = at["target"]
+        if front and at["foreground"][0] != top:
+            probe("front", top, display=display, check=False)
+        return at["foreground"][0] == top and (needs == "front" or at["WINDOW"][0] == x_window) and (
+            needs == "click" or at["focus"][int(window == top)] == window)
+    if not wait_until(now):
+        raise AssertionError(f"input meant for window {hwnd} ({needs}) would go elsewhere:\n" + "\n".join(said))
+
+
+def wait_front(cls, title, front=False):  # a top-level window once shown and in front (front: brought there)
+    hwnd = wait_window(cls, title)
+    assert hwnd, f"no window {title!r} was shown"
+    ready(hwnd, "front", front)
+    time.sleep(0.3)  # in front is not yet drawn on the X screen
+    return hwnd
 
 
 def post(hwnd, message, wparam=0, lparam=0):
@@ -99,20 +117,28 @@ def text(hwnd):  # as the window's own process gives it
     return "\n".join(probe("text", hwnd))
 
 
-def xdo(*args, display=None):
-    subprocess.run(["xdotool", *map(str, args)], check=True, env=wine_env(display=display),
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def xdo(*args, display=None):  # its output
+    return subprocess.run(["xdotool", *map(str, args)], check=True, env=wine_env(display=display), text=True,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
 
 
 def point_at(hwnd, dx=None, dy=None):  # the pointer (and keys) to its middle, or (dx, dy) from its top left
-    left, top, right, bottom = rect(hwnd)
+    left, top, right, bottom = rect(hwnd)  # (dy < 0: from its bottom)
     xdo("mousemove", left + (dx if dx is not None else (right - left) // 2),
-        top + (dy if dy is not None else (bottom - top) // 2))
+        (top + dy if dy >= 0 else bottom + dy) if dy is not None else (top + bottom) // 2)
 
 
-def click(hwnd, dx=None, dy=None):
+def click(hwnd, dx=None, dy=None, front=False):
     point_at(hwnd, dx, dy)
+    ready(hwnd, "click", front)
     xdo("click", 1)
+
+
+def key(hwnd, *keys, front=False, display=None):  # to hwnd, a control or the window; returns when they went
+    ready(hwnd, "keys", front, display)
+    sent = time.monotonic()
+    xdo("key", *keys, display=display)
+    return sent
 
 
 def wine(*args, check=True):  # runs a Wine tool such as reg (twice if it fails: it is not under test)
@@ -189,9 +215,8 @@ class Saver:  # one run of a saver program under Wine; with command_line, exactl
         self.hwnd = wait_window(SAVER_CLASS, title, timeout, parent, display=self.display)
         if not self.hwnd:
             raise AssertionError(f"no saver window titled {title!r} appeared (exit code {self.process.poll()})")
-        if parent is None:  # input reaches the saver once it is in front
-            wait_until(lambda: info(self.hwnd).get("foreground") == "1", timeout, 0.05)
-            time.sleep(0.2)
+        if parent is None:  # the saver comes to the front by itself
+            ready(self.hwnd, "front", display=self.display)
         return self.hwnd
 
     def alive(self):
@@ -261,16 +286,16 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
             shutil.copy(os.path.join(STUBS, stub), self.scratch)
         return target
 
-    def assert_closes(self, saver, code=0):
+    def assert_closes(self, saver, code=0, key_press=None):  # with key_press, once that went to it
+        if key_press:
+            key(saver.hwnd, key_press, display=saver.display)
         self.assertEqual(saver.wait(), code)
 
     def open_dialog(self, args=(), env=None, fast=True):  # unowned, pointed at; unmanaged: message boxes behind
         self.saver = self.start(list(args), program=self.install(FAST) if fast else SAVER, env=env)
         # Seen on a loaded machine: the dialog shown but not in front. With no window manager
         # nothing brings it there (the command-line test sees it come there itself).
-        probe("front", wait_window(DIALOG_CLASS, SETTINGS_TITLE), check=False)
-        self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
-        self.assertTrue(self.dialog, f"no settings dialog in front: exit code {self.saver.process.poll()}")
+        self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE, front=True)
         point_at(self.dialog)
 
 
