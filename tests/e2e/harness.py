@@ -1,8 +1,10 @@
 """Runs the real saver under Wine on scripts/test.sh's X servers and prefix, and looks at it."""
 
 import os
+import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -253,7 +255,43 @@ class Host:  # a top-level window of the probe that hosts a preview or owns a di
                 self.process.wait()
 
 
+class KeepingEvidence:  # a test's result, which has the test keep its evidence as a failure is reported
+
+    def __init__(self, result, keep):
+        self.result, self.keep = result, keep
+
+    def __getattr__(self, name):
+        report = getattr(self.result, name)
+
+        def keeping(test, *args):  # args: the error, or a subtest and its error (None when it passed)
+            if args[-1]:
+                self.keep(args[0] if args[1:] else test, args[-1])
+            return report(test, *args)
+        return keeping if name in ("addError", "addFailure", "addSubTest") else report
+
+
 class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives each test a scratch folder
+    """A failure leaves in build/win64/e2e-failures the screens, where input went and the savers' exit codes."""
+
+    def run(self, result=None):
+        return super().run(result and KeepingEvidence(result, self.keep_evidence))
+
+    def keep_evidence(self, test, error):
+        name = os.path.join(BUILD, "e2e-failures", re.sub(r"[^\w.-]+", "_", test.id())[:200])  # named after it
+        lines = [f"{error[0].__name__}: " + str(error[1]).partition("\n")[0]]
+        try:  # the failure is reported all the same
+            os.makedirs(os.path.dirname(name), exist_ok=True)
+            lines += [f"exit code {saver.process.poll()} (None: running): {' '.join(saver.process.args[1:])}"
+                      for saver in self.savers] + probe("focus", 0)
+            for display, screen in ((None, ".png"), (os.environ["VISTEL_DISPLAY8"], "-8bit.png")):
+                lines.append(f"{screen} {xdo('getmouselocation', display=display)}")
+                subprocess.run(f"xwd -root -silent | convert xwd:- '{name}{screen}'",
+                               shell=True, timeout=60, env=wine_env(display=display))
+            with open(name + ".txt", "w") as f:
+                f.write("\n".join(lines))
+        except Exception as e:
+            lines.append(f"no more evidence: {e!r}")
+        print(f"\n{test.id()} failed; kept in {name}.*:", *lines, sep="\n", file=sys.stderr)
 
     def setUp(self):
         self.scratch = tempfile.mkdtemp(prefix="vistel-test-")
@@ -302,10 +340,8 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
 # Picture cases: tests/pictures.tsv, read by the picture tests, the slide show, the soak and the fuzzers' seeds.
 
 import glob
-import re
 import shlex
 import struct
-import sys
 import types
 
 IMGDUMP = os.path.join(BUILD, "tools", "imgdump.exe")
