@@ -12,7 +12,8 @@ import unittest
 WINE = "/usr/lib/wine/wine64"
 BUILD, SOURCE = os.environ["VISTEL_BUILD"], os.environ["VISTEL_SOURCE"]
 SAVER = os.path.join(BUILD, "Vistel.scr")
-PROBE = os.path.join(BUILD, "tests", "probe.exe")  # with VISTEL_RECORD, also the programs links open
+PROBE = os.path.join(BUILD, "tests", "probe.exe")
+RECORDER = os.path.join(BUILD, "tests", "recorder.exe")  # the probe without a console, as the program links open
 STUBS = os.path.join(BUILD, "tests", "stubs")
 WINDOWS_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows")
 SAVER_CLASS, DIALOG_CLASS = "WindowsScreenSaverClass", "#32770"
@@ -130,14 +131,14 @@ def point_at(hwnd, dx=None, dy=None):  # the pointer (and keys) to its middle, o
         (top + dy if dy >= 0 else bottom + dy) if dy is not None else (top + bottom) // 2)
 
 
-def click(hwnd, dx=None, dy=None, front=False):
+def click(hwnd, dx=None, dy=None):
     point_at(hwnd, dx, dy)
-    ready(hwnd, "click", front)
+    ready(hwnd, "click")
     xdo("click", 1)
 
 
-def key(hwnd, *keys, front=False, display=None):  # to hwnd, a control or the window; returns when they went
-    ready(hwnd, "keys", front, display)
+def key(hwnd, *keys, display=None):  # to hwnd, a control or the window; returns when they went
+    ready(hwnd, "keys", display=display)
     sent = time.monotonic()
     xdo("key", *keys, display=display)
     return sent
