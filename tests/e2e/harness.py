@@ -282,8 +282,8 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
         lines = [f"{error[0].__name__}: " + str(error[1]).partition("\n")[0]]
         try:  # the failure is reported all the same
             os.makedirs(os.path.dirname(name), exist_ok=True)
-            lines += [f"exit code {saver.process.poll()} (None: running): {' '.join(saver.process.args[1:])}"
-                      for saver in self.savers] + probe("focus", 0)
+            lines += [f"{'running' if saver.alive() else f'exit code {saver.process.returncode}'}: "
+                      f"{' '.join(saver.process.args[1:])}" for saver in self.savers] + probe("focus", 0)
             for display, screen in ((None, ".png"), (os.environ["VISTEL_DISPLAY8"], "-8bit.png")):
                 lines.append(f"{screen} {xdo('getmouselocation', display=display)}")
                 subprocess.run(f"xwd -root -silent | convert xwd:- '{name}{screen}'",
