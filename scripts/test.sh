@@ -7,5 +7,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 prepare_tests
 
 cd "$root/build/win64"
+rm -rf e2e-failures # where the failures of this run leave their evidence
 # Extra arguments go to CTest (for example -R image to run some tests only).
 ctest --output-on-failure -j 2 --timeout 900 "$@"

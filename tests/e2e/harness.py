@@ -1,8 +1,10 @@
 """Runs the real saver under Wine on scripts/test.sh's X servers and prefix, and looks at it."""
 
 import os
+import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -10,7 +12,8 @@ import unittest
 WINE = "/usr/lib/wine/wine64"
 BUILD, SOURCE = os.environ["VISTEL_BUILD"], os.environ["VISTEL_SOURCE"]
 SAVER = os.path.join(BUILD, "Vistel.scr")
-PROBE = os.path.join(BUILD, "tests", "probe.exe")  # with VISTEL_RECORD, also the programs links open
+PROBE = os.path.join(BUILD, "tests", "probe.exe")
+RECORDER = os.path.join(BUILD, "tests", "recorder.exe")  # the probe without a console, as the program links open
 STUBS = os.path.join(BUILD, "tests", "stubs")
 WINDOWS_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows")
 SAVER_CLASS, DIALOG_CLASS = "WindowsScreenSaverClass", "#32770"
@@ -41,7 +44,7 @@ def probe(*args, display=None, check=True):  # runs tests/helpers/probe.cpp; ret
         result = subprocess.run([WINE, PROBE, *map(str, args)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                 text=True, errors="replace", timeout=60, env=wine_env(display=display))
         # A probe that only looks is run again if it could not run (seen on a loaded machine).
-        if result.returncode == 0 or result.stdout or args[0] not in ("info", "item", "text", "cursor"):
+        if result.returncode == 0 or result.stdout or args[0] not in ("info", "item", "text", "cursor", "focus"):
             break
     if check and result.returncode != 0:
         raise AssertionError(f"probe {' '.join(map(str, args))} failed with {result.returncode}")
@@ -72,12 +75,30 @@ def wait_until(condition, timeout=START_TIMEOUT, interval=0.1):  # the first tru
     return result
 
 
-def wait_front(cls, title, timeout=START_TIMEOUT):  # a top-level window once in front, taking input; else 0
-    hwnd = wait_window(cls, title, timeout)
-    if hwnd and wait_until(lambda: info(hwnd).get("foreground") == "1", timeout):
-        time.sleep(0.3)  # in front is not yet drawn on the X screen
-        return hwnd
-    return 0
+def ready(hwnd, needs="keys", front=False, display=None):
+    """Waits until input reaches hwnd, else fails saying where it goes: its top-level window in front and, as needs
+    says, the pointer over that window's X window ("click"; keys reach a window no window manager focuses that way
+    here), the focus on hwnd (a control) or in it ("front") or both ("keys"). front brings it there, as a user would."""
+    said = []
+
+    def now():
+        said[:] = probe("focus", hwnd, display=display) + xdo("getmouselocation", "--shell", display=display).split()
+        at = {name: [int(v) for v in value.split()[:3]] for name, value in (line.split("=", 1) for line in said)}
+        window, top, x_window = at["target"]
+        if front and at["foreground"][0] != top:
+            probe("front", top, display=display, check=False)
+        return at["foreground"][0] == top and (needs == "front" or at["WINDOW"][0] == x_window) and (
+            needs == "click" or at["focus"][int(window == top)] == window)
+    if not wait_until(now):
+        raise AssertionError(f"input meant for window {hwnd} ({needs}) would go elsewhere:\n" + "\n".join(said))
+
+
+def wait_front(cls, title, front=False):  # a top-level window once shown and in front (front: brought there)
+    hwnd = wait_window(cls, title)
+    assert hwnd, f"no window {title!r} was shown"
+    ready(hwnd, "front", front)
+    time.sleep(0.3)  # in front is not yet drawn on the X screen
+    return hwnd
 
 
 def post(hwnd, message, wparam=0, lparam=0):
@@ -99,20 +120,28 @@ def text(hwnd):  # as the window's own process gives it
     return "\n".join(probe("text", hwnd))
 
 
-def xdo(*args, display=None):
-    subprocess.run(["xdotool", *map(str, args)], check=True, env=wine_env(display=display),
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def xdo(*args, display=None):  # its output
+    return subprocess.run(["xdotool", *map(str, args)], check=True, env=wine_env(display=display), text=True,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
 
 
 def point_at(hwnd, dx=None, dy=None):  # the pointer (and keys) to its middle, or (dx, dy) from its top left
-    left, top, right, bottom = rect(hwnd)
+    left, top, right, bottom = rect(hwnd)  # (dy < 0: from its bottom)
     xdo("mousemove", left + (dx if dx is not None else (right - left) // 2),
-        top + (dy if dy is not None else (bottom - top) // 2))
+        (top + dy if dy >= 0 else bottom + dy) if dy is not None else (top + bottom) // 2)
 
 
 def click(hwnd, dx=None, dy=None):
     point_at(hwnd, dx, dy)
+    ready(hwnd, "click")
     xdo("click", 1)
+
+
+def key(hwnd, *keys, display=None):  # to hwnd, a control or the window; returns when they went
+    ready(hwnd, "keys", display=display)
+    sent = time.monotonic()
+    xdo("key", *keys, display=display)
+    return sent
 
 
 def wine(*args, check=True):  # runs a Wine tool such as reg (twice if it fails: it is not under test)
@@ -189,9 +218,8 @@ class Saver:  # one run of a saver program under Wine; with command_line, exactl
         self.hwnd = wait_window(SAVER_CLASS, title, timeout, parent, display=self.display)
         if not self.hwnd:
             raise AssertionError(f"no saver window titled {title!r} appeared (exit code {self.process.poll()})")
-        if parent is None:  # input reaches the saver once it is in front
-            wait_until(lambda: info(self.hwnd).get("foreground") == "1", timeout, 0.05)
-            time.sleep(0.2)
+        if parent is None:  # the saver comes to the front by itself
+            ready(self.hwnd, "front", display=self.display)
         return self.hwnd
 
     def alive(self):
@@ -228,7 +256,43 @@ class Host:  # a top-level window of the probe that hosts a preview or owns a di
                 self.process.wait()
 
 
+class KeepingEvidence:  # a test's result, which has the test keep its evidence as a failure is reported
+
+    def __init__(self, result, keep):
+        self.result, self.keep = result, keep
+
+    def __getattr__(self, name):
+        report = getattr(self.result, name)
+
+        def keeping(test, *args):  # args: the error, or a subtest and its error (None when it passed)
+            if args[-1]:
+                self.keep(args[0] if args[1:] else test, args[-1])
+            return report(test, *args)
+        return keeping if name in ("addError", "addFailure", "addSubTest") else report
+
+
 class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives each test a scratch folder
+    """A failure leaves in build/win64/e2e-failures the screens, where input went and the savers' exit codes."""
+
+    def run(self, result=None):
+        return super().run(result and KeepingEvidence(result, self.keep_evidence))
+
+    def keep_evidence(self, test, error):
+        name = os.path.join(BUILD, "e2e-failures", re.sub(r"[^\w.-]+", "_", test.id())[:200])  # named after it
+        lines = [f"{error[0].__name__}: " + str(error[1]).partition("\n")[0]]
+        try:  # the failure is reported all the same
+            os.makedirs(os.path.dirname(name), exist_ok=True)
+            lines += [f"{'running' if saver.alive() else f'exit code {saver.process.returncode}'}: "
+                      f"{' '.join(saver.process.args[1:])}" for saver in self.savers] + probe("focus", 0)
+            for display, screen in ((None, ".png"), (os.environ["VISTEL_DISPLAY8"], "-8bit.png")):
+                lines.append(f"{screen} {xdo('getmouselocation', display=display)}")
+                subprocess.run(f"xwd -root -silent | convert xwd:- '{name}{screen}'",
+                               shell=True, timeout=60, env=wine_env(display=display))
+            with open(name + ".txt", "w") as f:
+                f.write("\n".join(lines))
+        except Exception as e:
+            lines.append(f"no more evidence: {e!r}")
+        print(f"\n{test.id()} failed; kept in {name}.*:", *lines, sep="\n", file=sys.stderr)
 
     def setUp(self):
         self.scratch = tempfile.mkdtemp(prefix="vistel-test-")
@@ -261,26 +325,24 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
             shutil.copy(os.path.join(STUBS, stub), self.scratch)
         return target
 
-    def assert_closes(self, saver, code=0):
+    def assert_closes(self, saver, code=0, key_press=None):  # with key_press, once that went to it
+        if key_press:
+            key(saver.hwnd, key_press, display=saver.display)
         self.assertEqual(saver.wait(), code)
 
     def open_dialog(self, args=(), env=None, fast=True):  # unowned, pointed at; unmanaged: message boxes behind
         self.saver = self.start(list(args), program=self.install(FAST) if fast else SAVER, env=env)
         # Seen on a loaded machine: the dialog shown but not in front. With no window manager
         # nothing brings it there (the command-line test sees it come there itself).
-        probe("front", wait_window(DIALOG_CLASS, SETTINGS_TITLE), check=False)
-        self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
-        self.assertTrue(self.dialog, f"no settings dialog in front: exit code {self.saver.process.poll()}")
+        self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE, front=True)
         point_at(self.dialog)
 
 
 # Picture cases: tests/pictures.tsv, read by the picture tests, the slide show, the soak and the fuzzers' seeds.
 
 import glob
-import re
 import shlex
 import struct
-import sys
 import types
 
 IMGDUMP = os.path.join(BUILD, "tools", "imgdump.exe")

@@ -3,8 +3,8 @@
 import os
 import unittest
 
-from harness import (DIALOG_CLASS, FAST, SAVER_CLASS, SETTINGS_TITLE, Host, SaverTestCase, Screen, info, point_at,
-                     post, probe, probe_value, rect, text, wait_front, wait_window, winpath, xdo)
+from harness import (DIALOG_CLASS, FAST, SAVER_CLASS, SETTINGS_TITLE, Host, SaverTestCase, Screen, info, key,
+                     point_at, post, probe, probe_value, ready, rect, text, wait_front, wait_window, winpath, xdo)
 
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x10000000, 0x8
 WM_CONTEXTMENU = 0x007B
@@ -16,13 +16,12 @@ MISSING = 99999  # no window
 
 
 def apply(action, hwnd, x, y):
-    """Gives the input to the window; moves are counted from (x, y)."""
+    """Gives the input to the window once it can take it; moves are counted from (x, y)."""
     verb, *args = action.split()
-    if verb == "key":
-        xdo("key", *args)
-    elif verb == "click":
-        for button in args:
-            xdo("click", button)
+    if verb != "post":
+        ready(hwnd, "click" if verb in ("click", "moves") else "keys")
+    if verb in ("key", "click"):  # one xdotool command a key or button
+        xdo(*(word for arg in args for word in (verb, arg)))
     elif verb == "post":
         post(hwnd, int(args[0], 16), int(args[1], 0) if args[1:] else 0)
     elif verb == "moves":
@@ -60,8 +59,7 @@ class Windows(SaverTestCase):
                 apply(action, hwnd, 400, 300)
                 self.assertTrue(saver.alive(), f"ended by {name} or an input before it")
         self.assertTrue(saver.stays())
-        xdo("key", "a")
-        self.assertEqual(saver.wait(), 0)
+        self.assert_closes(saver, key_press="a")
 
     def test_each_command_line_each_input_that_ends_the_full_screen_saver_and_the_preview_it_leaves(self):
         ends = [action for name, action, full_screen, preview in INPUTS if full_screen == "ends"]
@@ -77,7 +75,7 @@ class Windows(SaverTestCase):
                 host = self.host() if kind == "preview" else owner
                 command = line.encode("latin-1").decode("unicode_escape").format(host=host.hwnd, **names)
                 if kind == "dialog":
-                    probe("front", other.hwnd)
+                    ready(other.hwnd, "front", front=True)
                 xdo("mousemove", 400, 300)
                 saver = self.start([], command_line=command)
                 if kind == "exit":
@@ -106,11 +104,10 @@ class Windows(SaverTestCase):
                     self.assertEqual(saver.wait(), 0)
                 else:
                     dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE)
-                    self.assertTrue(dialog, "the settings dialog did not open")
                     owners = {"none": "0", "host": str(owner.hwnd), "front": str(other.hwnd)}
                     self.assertEqual(info(dialog)["owner"], owners[expected[0]])
                     point_at(dialog)
-                    xdo("key", "Return" if expected[1] == "1" else "Escape")
+                    key(dialog, "Return" if expected[1] == "1" else "Escape")
                     self.assertEqual(saver.wait(), int(expected[1]))
         self.assertEqual(ends, [], "more inputs end the saver than command lines start it")
 

@@ -6,7 +6,7 @@ import subprocess
 import unittest
 
 from harness import (BUILD, SAVER, WINDOWS_DIR, WINE, SaverTestCase, probe, remove_settings, settings_file,
-                     wait_until, wine_env, winpath, write_settings, xdo)
+                     wait_until, wine_env, winpath, write_settings)
 
 DESKTOP, ENTRY = "HKCU\\Control Panel\\Desktop", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vistel"
 INSTALLED, PROGRAM_DIR = (os.path.join(WINDOWS_DIR, "system32", "Vistel.scr"),
@@ -31,8 +31,7 @@ class Installer(SaverTestCase):
                          ("c:\\windows\\system32\\vistel.scr", "1"))
         saver = self.start([], command_line=desktop["SCRNSAVE.EXE"] + " /s")
         saver.wait_window()
-        xdo("key", "a")
-        self.assert_closes(saver)
+        self.assert_closes(saver, key_press="a")
         probe("run", entry["UninstallString"] + " /S")
         # The uninstaller works from a copy of itself, after its starter has ended.
         self.assertTrue(wait_until(lambda: not os.path.exists(PROGRAM_DIR), 60))

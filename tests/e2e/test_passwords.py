@@ -5,8 +5,8 @@ import shutil
 import unittest
 from pathlib import Path
 
-from harness import (BUILD, FAST, FAST98, SC_CLOSE, STUBS, WM_SYSCOMMAND, SaverTestCase, post, probe, probe_value,
-                     send, set_password_flag, set_windows_version, wait_until, winpath, xdo)
+from harness import (BUILD, FAST, FAST98, SC_CLOSE, STUBS, WM_SYSCOMMAND, SaverTestCase, key, post, probe,
+                     probe_value, ready, send, set_password_flag, set_windows_version, wait_until, winpath, xdo)
 
 
 
@@ -48,7 +48,7 @@ class Passwords(SaverTestCase):
                 self.assertEqual(send(saver.hwnd, "QueryCancelAutoPlay"), 0)
                 if name == FAST:
                     self.assertTrue(saver.stays())
-                    xdo("key", "a")
+                    key(saver.hwnd, "a")
                 self.assertEqual(saver.wait(), 0)
                 self.assertEqual(self.logged(), [])
 
@@ -63,7 +63,7 @@ class Passwords(SaverTestCase):
         verify = f"verify hwnd={saver.hwnd} running=1"
         self.wait_logged(verify)
         xdo("mousemove", 500, 300)
-        xdo("key", "b")
+        key(saver.hwnd, "b")
         self.wait_logged("answer refuse")
         self.assertTrue(saver.stays())
         self.assertEqual(probe_value("cursor"), "0")
@@ -84,7 +84,7 @@ class Passwords(SaverTestCase):
         program = self.install(FAST98, stubs=("MPR.DLL",))
         env = {**self.env, "WINEDLLOVERRIDES": "mpr=n,b"}
         self.assertEqual(self.start(["/a", str(owner.hwnd)], program=program, env=env).wait(), 0)
-        probe("front", foreground.hwnd)
+        ready(foreground.hwnd, "front", front=True)
         self.assertEqual(self.start(["/a"], program=program, env=env).wait(), 0)
         self.assertEqual(self.logged(), [f"change provider=SCRSAVE owner={owner.hwnd} flags=0 reserved=0",
                                          f"change provider=SCRSAVE owner={foreground.hwnd} flags=0 reserved=0"])

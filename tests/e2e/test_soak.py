@@ -9,7 +9,7 @@ import time
 import unittest
 
 from harness import (SaverTestCase, fuzz_regressions, make_case_file, picture_cases, probe, remove_settings,
-                     set_password_flag, set_windows_version, winpath, write_settings, xdo)
+                     set_password_flag, set_windows_version, winpath, write_settings)
 
 SOAK_SAVER = "VistelSoak.scr"
 SAMPLE = re.compile(r"\d+ paints=(\d+) gdi=(\d+) windows=(\d+) workingset=\d+ private=(\d+)")
@@ -43,8 +43,7 @@ class Soak(SaverTestCase):
                 os.remove(path)
             else:
                 shutil.copyfile(os.path.join(good, rng.choice(names)), path)
-        xdo("key", "a")
-        self.assertEqual(saver.wait(), 0)
+        self.assert_closes(saver, key_press="a")
         with open(log) as f:
             samples = [tuple(map(int, m.groups())) for m in map(SAMPLE.match, f) if m]  # paints, gdi, windows, private
         first_tick = 10 if seconds < 300 else 100  # after the pictures have all been seen

@@ -63,6 +63,33 @@ static int Info(int, char** argv)
     return 0;
 }
 
+// A window, its top-level window and the X window Wine made for that; for a reader its class, process, title.
+static void Describe(const char* pszName, HWND hWnd)
+{
+    char szClass[64] = "", szTitle[128] = "";
+    DWORD dwProcess = 0;
+    if (IsWindow(hWnd) && GetClassNameA(hWnd, szClass, sizeof(szClass)) && GetWindowThreadProcessId(hWnd, &dwProcess))
+        GetWindowTextA(hWnd, szTitle, sizeof(szTitle));
+    const HWND hTop = GetAncestor(hWnd, GA_ROOT);
+    std::printf("%s=%llu %llu %llu %s pid=%lu \"%s\"\n", pszName, Handle(hWnd), Handle(hTop),
+                Handle(GetPropA(hTop, "__wine_x11_whole_window")), szClass, dwProcess, szTitle);
+}
+
+// Where input goes (the foreground window, its thread's focus), the window asked about, every shown window.
+static int Focus(int, char** argv)
+{
+    GUITHREADINFO gti = { sizeof(GUITHREADINFO), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {} };
+    const HWND hForeground = GetForegroundWindow();
+    GetGUIThreadInfo(GetWindowThreadProcessId(hForeground, nullptr), &gti);
+    Describe("foreground", hForeground);
+    Describe("focus", gti.hwndFocus);
+    Describe("target", Hwnd(argv[0]));
+    for (HWND hWnd = GetTopWindow(nullptr); hWnd != nullptr; hWnd = GetWindow(hWnd, GW_HWNDNEXT))
+        if (IsWindowVisible(hWnd))
+            Describe("shown", hWnd);
+    return 0;
+}
+
 static int Text(int, char** argv)
 {
     // Sent, not read: controls of other processes keep their text themselves.
@@ -84,7 +111,7 @@ static int Run(int, char** argv)
     return static_cast<int>(dwExitCode);
 }
 
-// Logs the context-menu requests it receives.
+// Logs the context-menu requests it receives; gives a child (a preview) the focus, as keys must reach it.
 static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CONTEXTMENU)
@@ -94,6 +121,8 @@ static LRESULT CALLBACK HostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM 
         std::fflush(stdout);
         return 0;
     }
+    if (message == WM_PARENTNOTIFY && LOWORD(wParam) == WM_CREATE)
+        SetFocus(reinterpret_cast<HWND>(lParam));
     if (message == WM_DESTROY)
         PostQuitMessage(0);
     return DefWindowProcA(hWnd, message, wParam, lParam);
@@ -131,6 +160,7 @@ static const struct { const char* pszName; int nMinArgs, nMaxArgs; int (*pRun)(i
     { "wait", 3, 4, Wait },             // CLASS TITLE MS [PARENT] ("-" any): the window once shown
     { "info", 1, 1, Info },             // HWND: key=value facts about a window
     { "text", 1, 1, Text },             // HWND: the text WM_GETTEXT gives
+    { "focus", 1, 1, Focus },           // HWND: where input goes (NAME=HWND TOP XWINDOW ...), and that window
     { "run", 1, 1, Run },               // COMMANDLINE: runs it as is; exits with its exit code
     { "invalidate", 5, 5, [](int, char** argv) {  // HWND L T R B: invalidates (and erases)
           const RECT rc = { LONG(Number(argv[1])), LONG(Number(argv[2])), LONG(Number(argv[3])),
