@@ -1,5 +1,6 @@
 #include "DisplayImage.h"
 
+#include <cstring>
 #include <memory>
 
 #include "../image/SECJpeg.h"
@@ -7,20 +8,25 @@
 #include "../image/SECTarga.h"
 #include "../image/Shrink.h"
 
+const PictureExtension PICTURE_EXTENSIONS[9] = {
+    { "jpg", FORMAT_JPEG }, { "jpeg", FORMAT_JPEG }, { "jpe", FORMAT_JPEG }, { "jif", FORMAT_JPEG },
+    { "jfif", FORMAT_JPEG }, { "pcx", FORMAT_PCX },  { "tga", FORMAT_TARGA }, { "bmp", FORMAT_BMP },
+    { "dib", FORMAT_BMP },
+};
+
 PictureFormat FormatOfPath(LPCSTR pszPath)
 {
     CString strLower(pszPath);
     strLower.MakeLower();
-    const CString strLast3 = strLower.Right(3), strLast4 = strLower.Right(4);
-    // A picture listed under its short alias has at most three letters of
-    // its extension: .jpeg is .JPE, and .jfif is .JFI.
-    if (strLast3 == "jpg" || strLast4 == "jpeg" || strLast3 == "jpe" || strLast3 == "jif" || strLast4 == "jfif" ||
-        strLast3 == "jfi")
-        return FORMAT_JPEG;
-    if (strLast3 == "pcx")
-        return FORMAT_PCX;
-    if (strLast3 == "tga")
-        return FORMAT_TARGA;
+    // A picture listed under its short alias has only the first three
+    // letters of its extension: .jpeg is .JPE, and .jfif is .JFI.
+    const CString strLast3 = strLower.Right(3);
+    for (const PictureExtension& extension : PICTURE_EXTENSIONS)
+    {
+        const int nLength = static_cast<int>(std::strlen(extension.pszExtension));
+        if (strLower.Right(nLength) == extension.pszExtension || std::strncmp(strLast3, extension.pszExtension, 3) == 0)
+            return extension.format;
+    }
     return FORMAT_BMP;
 }
 

@@ -6,6 +6,15 @@
 
 enum PictureFormat { FORMAT_BMP, FORMAT_JPEG, FORMAT_PCX, FORMAT_TARGA };
 
+// The extensions of picture files, in lower case, with the format each
+// names, in the order the folder's pictures are listed.
+struct PictureExtension
+{
+    const char* pszExtension;
+    PictureFormat format;
+};
+extern const PictureExtension PICTURE_EXTENSIONS[9];
+
 // The format a file's name says it has, by the end of its lower-case copy;
 // anything that is not JPEG, PCX or Targa is read as a bitmap.
 PictureFormat FormatOfPath(LPCSTR pszPath);

@@ -22,11 +22,6 @@ static const int DEFAULT_RANDOM = 0;
 static const COLORREF DEFAULT_BACK_COLOR = 0x804000;
 static const char DEFAULT_IMAGE_PATH[] = "C:\\";
 
-// The picture files of a folder, in the order they are listed.
-static const char* const PICTURE_PATTERNS[] = {
-    "*.jpg", "*.jpeg", "*.jpe", "*.jif", "*.jfif", "*.pcx", "*.tga", "*.bmp", "*.dib",
-};
-
 BEGIN_MESSAGE_MAP(CSlideShowWnd, CScreenSaverWnd)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
@@ -175,8 +170,8 @@ void CSlideShowWnd::SaveSettings()
 void CSlideShowWnd::ListPictures()
 {
     m_images.RemoveAll(false);
-    for (const char* pszPattern : PICTURE_PATTERNS)
-        ScanFolder(m_strImagePath, pszPattern);
+    for (const PictureExtension& extension : PICTURE_EXTENSIONS)
+        ScanFolder(m_strImagePath, CString("*.") + extension.pszExtension);
 }
 
 
