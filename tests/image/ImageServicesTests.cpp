@@ -9,6 +9,7 @@
 #include "ImageMemory.h"
 #include "Shrink.h"
 #include "TestPictures.h"
+#include "../helpers/TestWindow.h"
 
 TEST_CASE("Row sizes round up to whole bytes and to 4 bytes, and never wrap")
 {
