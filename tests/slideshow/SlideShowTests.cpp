@@ -11,7 +11,7 @@
 
 #include "../../slideshow/DisplayImage.h"
 #include "../../slideshow/SlideShowWnd.h"
-#include "ImageMemory.h"
+#include "../image/TestPictures.h"
 
 static CSlideShowWnd s_saverWnd;
 
@@ -143,9 +143,7 @@ TEST_CASE("Settings the Windows folder refuses go to the user's copy, which is r
 
 TEST_CASE("The list holds the folder's picture files once each, not its folders")
 {
-    char szTemp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, szTemp);
-    const std::string strFolder = std::string(szTemp) + "vistel-scan\\";
+    const std::string strFolder = TempPath("vistel-scan\\");
     // The short name of b.jpeg ends in .JPE: the search for "*.jpe" finds it too.
     for (const char* pszFolder : { "", "x.jpg" })
         ::CreateDirectoryA((strFolder + pszFolder).c_str(), nullptr);
@@ -171,14 +169,11 @@ TEST_CASE("A monitor smaller than the one the picture was loaded for shows it av
     // 150 x 100 in black and white columns one pixel wide: 1:1 on the
     // 160 x 120 monitor, 100 x 66 at 160,7 on the 100 x 80 one, where each
     // pixel covers one and a half columns (grey 85 or 170).
+    Bytes pixels(452 * 100); // rows of 450 bytes and 2 of padding
+    for (size_t i = 0; i < pixels.size(); i++)
+        pixels[i] = i % 452 / 3 % 2 != 0 ? 255 : 0;
     SECDib image;
-    image.m_dwPixelsWide = 150, image.m_dwPixelsHigh = 100, image.m_nPixelDepth = 24;
-    const DWORD cbRow = SECImage::AlignedRowBytes(24, 150);
-    REQUIRE(image.AllocInfoHeader(0));
-    image.m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbRow * 100));
-    for (DWORD i = 0; i < cbRow * 100; i++)
-        image.m_pPixelBits[i] = i % cbRow / 3 % 2 != 0 ? 255 : 0;
-    image.m_bRowsAligned = TRUE;
+    REQUIRE(image.LoadFromPath(WriteTempFile("vistel-columns.bmp", BuildBmp(150, 100, 24, {}, pixels)).c_str()));
     const BITMAPINFOHEADER header = { 40, 260, -120, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
     void* pvScreen = nullptr;
     const HBITMAP hScreen = ::CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
