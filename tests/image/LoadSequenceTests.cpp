@@ -56,9 +56,7 @@ TEST_CASE_FIXTURE(HeldPicture, "A loaded picture's palette holds its colour tabl
     REQUIRE(loaded.m_pImagePalette != nullptr);
     PALETTEENTRY entry; // the table's entry 1, red
     ::GetPaletteEntries(*loaded.m_pImagePalette, 1, 1, &entry);
-    CHECK(entry.peRed == 255);
-    CHECK(entry.peGreen == 0);
-    CHECK(entry.peBlue == 0);
+    CHECK(RGB(entry.peRed, entry.peGreen, entry.peBlue) == RGB(255, 0, 0));
 }
 
 TEST_CASE_FIXTURE(HeldPicture, "A failed load leaves the held picture as it was")

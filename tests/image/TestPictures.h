@@ -14,6 +14,3 @@ Bytes BuildBmp(LONG width, LONG height, WORD bitCount, const Bytes& table, const
 std::string TempPath(const char* pszName);
 // Writes bytes to a file in the temporary folder; returns its path.
 std::string WriteTempFile(const char* pszName, const Bytes& bytes);
-
-// A visible top-most pop-up window, with the messages of its showing handled.
-HWND CreateTestWindow(int x, int y, int cx, int cy);

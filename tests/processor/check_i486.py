@@ -3,6 +3,7 @@ execute, outside the SIMD routines that are chosen at run time after a
 processor check (simd-routines.txt). Prints each function and instruction.
 
 usage: check_i486.py OBJDUMP SAVER ROUTINES"""
+import collections
 import re
 import subprocess
 import sys
@@ -62,7 +63,7 @@ def main(objdump, saver, routines_file):
                 if line.strip() and not line.startswith("#")]
     listing = subprocess.run([objdump, "-d", "-M", "intel", "--no-show-raw-insn", saver],
                              capture_output=True, text=True, check=True).stdout
-    function, found = "?", {}
+    function, found = "?", collections.defaultdict(collections.Counter)
     for line in listing.splitlines():
         match = FUNCTION.match(line)
         if match:
@@ -73,7 +74,6 @@ def main(objdump, saver, routines_file):
         if match and not allowed:
             what = lacking(match.group(1).split("#")[0].strip())
             if what:
-                found.setdefault(function, {}).setdefault(what, 0)
                 found[function][what] += 1
     for function, instructions in sorted(found.items()):
         print(f"{function}: " + ", ".join(f"{what} x{count}" for what, count in sorted(instructions.items())))

@@ -4,7 +4,6 @@
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -12,7 +11,7 @@
 
 #include "../../slideshow/DisplayImage.h"
 #include "../../slideshow/SlideShowWnd.h"
-#include "ImageMemory.h"
+#include "../image/TestPictures.h"
 
 static CSlideShowWnd s_saverWnd;
 
@@ -32,9 +31,8 @@ TEST_CASE("Folder order continues across a rebuilt list")
 {
     CHECK(Picks(0, 1) == std::vector<int>{ -1 });
     CHECK(Picks(3, 5) == std::vector<int>{ 0, 1, 2, 0, 1 });
-    CHECK(s_saverWnd.m_images.m_nCapacity >= 3); // the list grew in time
+    CHECK(s_saverWnd.m_images.m_nCapacity >= 3); // grown before the third was written past two slots
     CHECK(Picks(2, 3) == std::vector<int>{ 0, 0, 1 }); // the sequence (2) goes on modulo 2
-    s_saverWnd.m_bRandom = 0;
 }
 
 TEST_CASE("Random order gives every part of a list larger than rand()'s range its share")
@@ -53,27 +51,24 @@ TEST_CASE("Random order gives every part of a list larger than rand()'s range it
 
 TEST_CASE("Each monitor shows the picture centred, shrunk by one factor when larger, 5 pixels from edges as high")
 {
-    // The window is W x H at the monitors' top left; without monitors, one monitor is the window.
-    const struct { LONG W, H; DWORD iw, ih; const char* pszDrawn; std::vector<RECT> monitors = {}; } cases[] = {
-        { 800, 600, 1024, 768, "800x590 at 0,5" },    { 800, 600, 640, 480, "640x480 at 80,60" },
-        { 800, 600, 400, 600, "400x590 at 200,5" },   { 800, 600, 1600, 600, "800x300 at 0,150" },
-        { 800, 600, 1000, 1109, "541x590 at 129,5" }, { 1920, 1080, 3000, 4000, "810x1070 at 555,5" },
-        { 1080, 1920, 3000, 4000, "1080x1440 at 0,240" },
-        { 3200, 1080, 3000, 2000, "1620x1070 at 150,5 1280x853 at 1920,85", { { 0, 0, 1920, 1080 },
-                                                                              { 1920, 0, 3200, 1024 } } },
-        { 2944, 1080, 1600, 1200, "1024x758 at 0,205 1440x1070 at 1264,5", { { -1024, 200, 0, 968 },
-                                                                             { 0, 0, 1920, 1080 } } },
+    // The window covers the virtual screen; without monitors, one monitor is the window.
+    const struct { RECT rcWindow; DWORD iw, ih; const char* pszDrawn; std::vector<RECT> monitors = {}; } cases[] = {
+        { { 0, 0, 800, 600 }, 1024, 768, "800x590 at 0,5" },  { { 0, 0, 800, 600 }, 640, 480, "640x480 at 80,60" },
+        { { 0, 0, 800, 600 }, 400, 600, "400x590 at 200,5" }, { { 0, 0, 800, 600 }, 1600, 600, "800x300 at 0,150" },
+        { { 0, 0, 800, 600 }, 1000, 1109, "541x590 at 129,5" },
+        { { 0, 0, 1920, 1080 }, 3000, 4000, "810x1070 at 555,5" },
+        { { 0, 0, 1080, 1920 }, 3000, 4000, "1080x1440 at 0,240" },
+        { { 0, 0, 3200, 1080 }, 3000, 2000, "1620x1070 at 150,5 1280x853 at 1920,85",
+          { { 0, 0, 1920, 1080 }, { 1920, 0, 3200, 1024 } } },
+        { { -1024, 0, 1920, 1080 }, 1600, 1200, "1024x758 at 0,205 1440x1070 at 1264,5",
+          { { -1024, 200, 0, 968 }, { 0, 0, 1920, 1080 } } },
     };
     for (const auto& c : cases)
     {
-        LONG x0 = 0, y0 = 0; // the virtual screen holds the primary monitor's top left, 0,0
-        for (const RECT& rc : c.monitors)
-            x0 = std::min(x0, rc.left), y0 = std::min(y0, rc.top);
-        const RECT rcWindow = { x0, y0, x0 + c.W, y0 + c.H };
-        const std::vector<RECT> monitors = c.monitors.empty() ? std::vector<RECT>{ rcWindow } : c.monitors;
+        const std::vector<RECT> monitors = c.monitors.empty() ? std::vector<RECT>{ c.rcWindow } : c.monitors;
         RECT rcAreas[2];
         std::string strDrawn;
-        for (int i = 0; i < PictureAreas(rcWindow, monitors.data(), static_cast<int>(monitors.size()), rcAreas); i++)
+        for (int i = 0; i < PictureAreas(c.rcWindow, monitors.data(), static_cast<int>(monitors.size()), rcAreas); i++)
         {
             const RECT rc = FitPicture(rcAreas[i], c.iw, c.ih);
             strDrawn += std::string(i ? " " : "") + std::to_string(rc.right - rc.left) + "x" +
@@ -94,7 +89,6 @@ static std::string Settings()
            std::to_string(CSlideShowWnd::SlideInterval(s_saverWnd.GetSpeed())) + " ms";
 }
 
-// The settings file in the Windows folder.
 static std::string WindowsIni()
 {
     char szWindows[MAX_PATH];
@@ -149,9 +143,7 @@ TEST_CASE("Settings the Windows folder refuses go to the user's copy, which is r
 
 TEST_CASE("The list holds the folder's picture files once each, not its folders")
 {
-    char szTemp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, szTemp);
-    const std::string strFolder = std::string(szTemp) + "vistel-scan\\";
+    const std::string strFolder = TempPath("vistel-scan\\");
     // The short name of b.jpeg ends in .JPE: the search for "*.jpe" finds it too.
     for (const char* pszFolder : { "", "x.jpg" })
         ::CreateDirectoryA((strFolder + pszFolder).c_str(), nullptr);
@@ -177,14 +169,11 @@ TEST_CASE("A monitor smaller than the one the picture was loaded for shows it av
     // 150 x 100 in black and white columns one pixel wide: 1:1 on the
     // 160 x 120 monitor, 100 x 66 at 160,7 on the 100 x 80 one, where each
     // pixel covers one and a half columns (grey 85 or 170).
+    Bytes pixels(452 * 100); // rows of 450 bytes and 2 of padding
+    for (size_t i = 0; i < pixels.size(); i++)
+        pixels[i] = i % 452 / 3 % 2 != 0 ? 255 : 0;
     SECDib image;
-    image.m_dwPixelsWide = 150, image.m_dwPixelsHigh = 100, image.m_nPixelDepth = 24;
-    const DWORD cbRow = SECImage::AlignedRowBytes(24, 150);
-    REQUIRE(image.AllocInfoHeader(0));
-    image.m_pPixelBits = static_cast<BYTE*>(AllocImageBlock(cbRow * 100));
-    for (DWORD i = 0; i < cbRow * 100; i++)
-        image.m_pPixelBits[i] = i % cbRow / 3 % 2 != 0 ? 255 : 0;
-    image.m_bRowsAligned = TRUE;
+    REQUIRE(image.LoadFromPath(WriteTempFile("vistel-columns.bmp", BuildBmp(150, 100, 24, {}, pixels)).c_str()));
     const BITMAPINFOHEADER header = { 40, 260, -120, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
     void* pvScreen = nullptr;
     const HBITMAP hScreen = ::CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),

@@ -7,7 +7,7 @@
 #include "../../shell/ScreenSaverDlg.h"
 #include "../../shell/Shell.h"
 #include "../../slideshow/SlideShowWnd.h"
-#include "../image/TestPictures.h"
+#include "../helpers/TestWindow.h"
 
 static bool s_bCrash;
 
