@@ -1,12 +1,16 @@
 """Runs the real saver under Wine on scripts/test.sh's X servers and prefix, and looks at it."""
 
+import glob
 import os
 import re
+import shlex
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import types
 import unittest
 
 WINE = "/usr/lib/wine/wine64"
@@ -111,8 +115,7 @@ def send(hwnd, message, wparam=0, lparam=0):
 
 def item(dialog, control_id):
     hwnd = int(probe_value("item", dialog, control_id))
-    if not hwnd:
-        raise AssertionError(f"window {dialog} has no control {control_id}")
+    assert hwnd, f"window {dialog} has no control {control_id}"
     return hwnd
 
 
@@ -214,8 +217,8 @@ class Saver:  # one run of a saver program under Wine; with command_line, exactl
         self.process = subprocess.Popen(command, env=wine_env(env, display), stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
 
-    def wait_window(self, title="Screen Saver", timeout=START_TIMEOUT, parent=None):
-        self.hwnd = wait_window(SAVER_CLASS, title, timeout, parent, display=self.display)
+    def wait_window(self, title="Screen Saver", parent=None):
+        self.hwnd = wait_window(SAVER_CLASS, title, parent=parent, display=self.display)
         if not self.hwnd:
             raise AssertionError(f"no saver window titled {title!r} appeared (exit code {self.process.poll()})")
         if parent is None:  # the saver comes to the front by itself
@@ -225,11 +228,11 @@ class Saver:  # one run of a saver program under Wine; with command_line, exactl
     def alive(self):
         return self.process.poll() is None
 
-    def wait(self, timeout=EXIT_TIMEOUT):  # the exit code, as the shell sees it (8 bits)
-        return self.process.wait(timeout=timeout)
+    def wait(self):  # the exit code, as the shell sees it (8 bits)
+        return self.process.wait(timeout=EXIT_TIMEOUT)
 
-    def stays(self, seconds=SETTLE):
-        time.sleep(seconds)
+    def stays(self):
+        time.sleep(SETTLE)
         return self.alive()
 
     def kill(self):
@@ -238,10 +241,10 @@ class Saver:  # one run of a saver program under Wine; with command_line, exactl
             self.process.wait()
 
 
-class Host:  # a top-level window of the probe that hosts a preview or owns a dialog
+class Host:  # a top-level window (by default the probe's, 152 x 112) that hosts a preview or owns a dialog
 
-    def __init__(self, width=152, height=112, command=None):
-        self.process = subprocess.Popen([WINE, *(command or [PROBE, "host", str(width), str(height)])],
+    def __init__(self, command=(PROBE, "host", 152, 112)):
+        self.process = subprocess.Popen([WINE, *map(str, command)],
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
                                         errors="replace", env=wine_env())
         self.hwnd = int(self.process.stdout.readline())
@@ -310,8 +313,8 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
         self.savers.append(Saver(args, **kwargs))
         return self.savers[-1]
 
-    def host(self, *args):
-        self.hosts.append(Host(*args))
+    def host(self, *command):
+        self.hosts.append(Host(*command))
         return self.hosts[-1]
 
     def install(self, name="Vistel.scr", source=SAVER, stubs=()):  # a copy in the scratch folder, stubs beside
@@ -325,13 +328,12 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
             shutil.copy(os.path.join(STUBS, stub), self.scratch)
         return target
 
-    def assert_closes(self, saver, code=0, key_press=None):  # with key_press, once that went to it
-        if key_press:
-            key(saver.hwnd, key_press, display=saver.display)
-        self.assertEqual(saver.wait(), code)
+    def assert_closes(self, saver):  # by a key, once it can reach the saver
+        key(saver.hwnd, "a", display=saver.display)
+        self.assertEqual(saver.wait(), 0)
 
-    def open_dialog(self, args=(), env=None, fast=True):  # unowned, pointed at; unmanaged: message boxes behind
-        self.saver = self.start(list(args), program=self.install(FAST) if fast else SAVER, env=env)
+    def open_dialog(self, env=None, fast=True):  # unowned, pointed at; unmanaged: message boxes behind
+        self.saver = self.start([], program=self.install(FAST) if fast else SAVER, env=env)
         # Seen on a loaded machine: the dialog shown but not in front. With no window manager
         # nothing brings it there (the command-line test sees it come there itself).
         self.dialog = wait_front(DIALOG_CLASS, SETTINGS_TITLE, front=True)
@@ -339,11 +341,6 @@ class SaverTestCase(unittest.TestCase):  # leaves no saver behind, and gives eac
 
 
 # Picture cases: tests/pictures.tsv, read by the picture tests, the slide show, the soak and the fuzzers' seeds.
-
-import glob
-import shlex
-import struct
-import types
 
 IMGDUMP = os.path.join(BUILD, "tools", "imgdump.exe")
 CASE_FIELDS = ("name", "make", "edits", "screen", "line", "ref", "tolerance", "uses")
@@ -428,17 +425,14 @@ def held_picture_problem(path):
     return "table" if depth <= 8 and clr_used > 1 << depth else None
 
 
-def box_field(case):  # a tab and the window size WxH a row's picture is loaded for, or nothing
-    return "".join("\t" + box for box in case.screen.split()[1:]) if case else ""
-
-
 def imgdump_batch(pictures, folder, display=None):
     """imgdump's (code, line) for each picture (path: its row) from one run, held in PICTURE.out.bmp; None:
-    crashed, hung."""
+    crashed, hung. A row's picture is loaded for the window size WxH its screen field names, if any."""
     listing = os.path.join(folder, "list.txt")
     with open(listing, "w", encoding="utf-8") as f:
-        f.writelines(f"{winpath(picture)}\t{winpath(picture)}.out.bmp{box_field(case)}\n"
-                     for picture, case in pictures.items())
+        for picture, case in pictures.items():
+            boxes = case.screen.split()[1:] if case else []
+            f.write("\t".join([winpath(picture), winpath(picture) + ".out.bmp", *boxes]) + "\n")
     try:
         output = subprocess.run([WINE, IMGDUMP, "@" + winpath(listing)], stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, errors="replace",
