@@ -228,7 +228,7 @@ def reset_wine_session():
     subprocess.run([wineserver, "-k"], **quiet)
     subprocess.run([wineserver, "-w"], **quiet)
     subprocess.run([wineserver, "-p"], **quiet)
-    subprocess.run([wine, probe, "activate", "100"], **quiet)
+    subprocess.run([wine, probe, "wait", "-", "-", "100"], **quiet)
     subprocess.Popen([wine, probe, "hold"], start_new_session=True, **quiet)
 
 
